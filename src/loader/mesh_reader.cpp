@@ -1,0 +1,106 @@
+// The mesh file reader.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "loader.h"
+#include "mesh.h"
+#include "token_reader.h"
+
+namespace {
+
+struct ReadState {
+  TokenReader tokens;
+  std::vector<Vertex*> vertices;  // vertices[i] has id i + 1
+  int edgesMade = 0;
+  int facesMade = 0;
+};
+
+std::FILE* openMeshFile(const char* path) {
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) return nullptr;
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+// Reads up to count tokens of the kind parse accepts; the first token that
+// does not parse is left for the statement loop. Returns how many parsed.
+template <typename Number, typename Parse>
+int readNumbers(TokenReader& tokens, Number* values, int count, Parse parse) {
+  Token token;
+  for (int i = 0; i < count; ++i) {
+    if (!nextToken(tokens, token)) return i;
+    if (!parse(token, values[i])) {
+      pushBackToken(tokens, token);
+      return i;
+    }
+  }
+  return count;
+}
+
+void readVertex(ReadState& state) {
+  float coordinates[3] = {0.0f, 0.0f, 0.0f};
+  readNumbers(state.tokens, coordinates, 3, parseCoordinate);
+  Vertex vertex{};
+  vertex.id = static_cast<int32_t>(state.vertices.size()) + 1;
+  vertex.x = coordinates[0];
+  vertex.y = coordinates[1];
+  vertex.z = coordinates[2];
+  state.vertices.push_back(appendVertex(vertex));
+}
+
+Vertex* vertexWithId(const ReadState& state, int id) {
+  if (id < 1 || static_cast<std::size_t>(id) > state.vertices.size()) return nullptr;
+  return state.vertices[static_cast<std::size_t>(id) - 1];
+}
+
+void readTriangle(ReadState& state) {
+  int indices[3];
+  if (readNumbers(state.tokens, indices, 3, parseIndex) < 3) return;
+  Vertex* corners[3];
+  for (int k = 0; k < 3; ++k) {
+    corners[k] = vertexWithId(state, indices[k]);
+    if (corners[k] == nullptr) return;
+  }
+  Face face{};
+  for (int k = 0; k < 3; ++k) {
+    Edge edge{};
+    edge.id = ++state.edgesMade;
+    edge.flag = kFlagUndecided;
+    edge.start = corners[k];
+    edge.end = corners[(k + 1) % 3];
+    face.v[k] = corners[k];
+    face.e[k] = appendEdge(edge, kCurrentGeneration);
+  }
+  face.id = ++state.facesMade;
+  appendFace(face, kCurrentGeneration);
+}
+
+bool isKeyword(const Token& token, char letter) {
+  return token.length == 1 && token.text[0] == letter;
+}
+
+}  // namespace
+
+void loadMesh(const char* path) {
+  std::FILE* file = openMeshFile(path);
+  if (file == nullptr) std::exit(1);
+  ReadState state;
+  startTokens(state.tokens, file);
+  Token token;
+  while (nextToken(state.tokens, token)) {
+    if (isKeyword(token, 'v')) {
+      readVertex(state);
+    } else if (isKeyword(token, 'f')) {
+      readTriangle(state);
+    }
+  }
+  std::fclose(file);
+  classifyEdges(kCurrentGeneration);
+}

@@ -1,0 +1,110 @@
+// Where the new point of a triangle side goes. Shared by the pass and by any
+// other driver that answers the same neighbourhood questions (the lookup).
+//
+// A side flagged 0, or flagged 1 with a twin (another side flagged 1 running
+// the opposite way between records at the same two positions: a crack left by
+// an earlier pass), takes the eight-point butterfly stencil
+//   P = (2t(c1 + c2) + (a + b) / 2) - t(((w1 + w2) + w3) + w4)
+// in double precision, in this grouping. c1 and c2 are the far corners of the
+// triangles on either side of a->b, w1..w4 those beyond the sides c1->b,
+// c2->a, a->c1 and b->c2. Every corner is looked up first by record identity,
+// then among records at the same position; a lookup that finds nothing gets a
+// ghost corner reflected across the side it stands for (the wing beyond c1->b
+// is c1 + b - a), so a stencil lying in a plane gives a point in that plane.
+//
+// Any other side (flagged 1 with no twin: an open mesh's rim; or undecided)
+// takes the four-point rule -1/16, 9/16, 9/16, -1/16 over the rim point before
+// a, a, b and the rim point after b; a missing rim neighbour is replaced by
+// the side's own end point on that side (a before, b after).
+#pragma once
+
+#include <cstdint>
+
+#include "mesh.h"
+
+struct Point3 {
+  double x, y, z;
+};
+
+inline Point3 pointOf(const Vertex& v) { return {v.x, v.y, v.z}; }
+
+inline Point3 operator+(Point3 p, Point3 q) { return {p.x + q.x, p.y + q.y, p.z + q.z}; }
+inline Point3 operator-(Point3 p, Point3 q) { return {p.x - q.x, p.y - q.y, p.z - q.z}; }
+inline Point3 operator*(double s, Point3 p) { return {s * p.x, s * p.y, s * p.z}; }
+inline Point3 operator*(Point3 p, double s) { return s * p; }
+
+struct ButterflyStencil {
+  Point3 a, b, c1, c2, w1, w2, w3, w4;
+};
+
+inline Point3 butterflyPoint(const ButterflyStencil& s, double t) {
+  return (2.0 * t * (s.c1 + s.c2) + (s.a + s.b) * 0.5) - t * (((s.w1 + s.w2) + s.w3) + s.w4);
+}
+
+inline Point3 fourPointRimPoint(Point3 before, Point3 a, Point3 b, Point3 after) {
+  return 0.5625 * (a + b) - 0.0625 * (before + after);
+}
+
+// The corner of the triangle beyond the side p->q, standing in for a missing
+// one: the known corner `across` of the triangle on this side, mirrored.
+inline Point3 ghostCorner(Point3 p, Point3 q, Point3 across) { return (p + q) - across; }
+
+// A stencil corner: a vertex handle when a lookup found one, else a ghost.
+template <typename Handle>
+struct Corner {
+  bool found;
+  Handle vertex;
+  Point3 position;
+};
+
+// Lookup requirements (Handle names a vertex, Side a side of a current face):
+//   Point3 position(Handle) const;
+//   Handle start(Side) const; Handle end(Side) const; uint8_t flag(Side) const;
+//   bool corner(Handle p, Handle q, Handle& found) const;  // beyond p->q
+//   bool hasTwin(Side) const;
+//   bool rimBefore(Side, Handle&) const; bool rimAfter(Side, Handle&) const;
+template <typename Lookup, typename Handle>
+Corner<Handle> cornerBeyond(const Lookup& lookup, const Corner<Handle>& p, const Corner<Handle>& q,
+                            Point3 across) {
+  Corner<Handle> result{false, Handle{}, {0, 0, 0}};
+  if (p.found && q.found && lookup.corner(p.vertex, q.vertex, result.vertex)) {
+    result.found = true;
+    result.position = lookup.position(result.vertex);
+  } else {
+    result.position = ghostCorner(p.position, q.position, across);
+  }
+  return result;
+}
+
+template <typename Lookup, typename Side>
+Point3 newPointOnSide(const Lookup& lookup, Side side, double t) {
+  using Handle = decltype(lookup.start(side));
+  const Handle startVertex = lookup.start(side);
+  const Handle endVertex = lookup.end(side);
+  const Corner<Handle> a{true, startVertex, lookup.position(startVertex)};
+  const Corner<Handle> b{true, endVertex, lookup.position(endVertex)};
+  const uint8_t flag = lookup.flag(side);
+
+  if (flag == kFlagInterior || (flag == kFlagBoundary && lookup.hasTwin(side))) {
+    // A side whose own triangle is degenerate has no c1: the midpoint keeps
+    // the stencil on the side's line.
+    const Point3 middle = 0.5 * (a.position + b.position);
+    const Corner<Handle> c1 = cornerBeyond(lookup, a, b, middle);
+    const Corner<Handle> c2 = cornerBeyond(lookup, b, a, c1.position);
+    ButterflyStencil s;
+    s.a = a.position;
+    s.b = b.position;
+    s.c1 = c1.position;
+    s.c2 = c2.position;
+    s.w1 = cornerBeyond(lookup, c1, b, a.position).position;
+    s.w2 = cornerBeyond(lookup, c2, a, b.position).position;
+    s.w3 = cornerBeyond(lookup, a, c1, b.position).position;
+    s.w4 = cornerBeyond(lookup, b, c2, a.position).position;
+    return butterflyPoint(s, t);
+  }
+
+  Handle neighbour{};
+  const Point3 before = lookup.rimBefore(side, neighbour) ? lookup.position(neighbour) : a.position;
+  const Point3 after = lookup.rimAfter(side, neighbour) ? lookup.position(neighbour) : b.position;
+  return fourPointRimPoint(before, a.position, b.position, after);
+}
