@@ -13,6 +13,8 @@
 // loadMesh below and in the README.
 #pragma once
 
+#include <cstdio>
+
 struct ModelEntry {
   const char* label;  // menu label
   int value;          // menu value
@@ -51,3 +53,7 @@ void modelMenu(int value);
 //    is not exactly "v" or "f" is skipped one token at a time (so a fourth
 //    index of a polygon is skipped).
 void loadMesh(const char* path);
+
+// loadMesh on a stream already open, which stays open: the same reading and
+// classification, for callers that hold the text in memory.
+void readMesh(std::FILE* file);

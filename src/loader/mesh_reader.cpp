@@ -91,6 +91,11 @@ bool isKeyword(const Token& token, char letter) {
 void loadMesh(const char* path) {
   std::FILE* file = openMeshFile(path);
   if (file == nullptr) std::exit(1);
+  readMesh(file);
+  std::fclose(file);
+}
+
+void readMesh(std::FILE* file) {
   ReadState state;
   startTokens(state.tokens, file);
   Token token;
@@ -101,6 +106,5 @@ void loadMesh(const char* path) {
       readTriangle(state);
     }
   }
-  std::fclose(file);
   classifyEdges(kCurrentGeneration);
 }
