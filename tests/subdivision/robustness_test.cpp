@@ -1,0 +1,95 @@
+// What the pass does off the beaten track: nothing loaded, lookups that find
+// nothing, degenerate triangles, and sides whose flag says rim or nothing at
+// all where the mesh is in fact closed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "loader.h"
+#include "mesh_fixtures.h"
+#include "pass_checks.h"
+#include "subdivision.h"
+#include "test_meshes.h"
+
+TEST(Robustness, PassWithoutFacesDoesNothing) {
+  resetStore();
+  subdivide();
+  checkLists();
+  EXPECT_EQ(countVertices(), 0);
+  EXPECT_EQ(countEdges(kCurrentGeneration) + countEdges(kNextGeneration), 0);
+  EXPECT_EQ(countFaces(kCurrentGeneration) + countFaces(kNextGeneration), 0);
+  loadText("v 0 0 0\nv 1 0 0\nv 0 1 0\n");
+  subdivide();
+  checkLists();
+  EXPECT_EQ(countVertices(), 3);
+  EXPECT_EQ(countEdges(kCurrentGeneration) + countEdges(kNextGeneration), 0);
+  EXPECT_EQ(countFaces(kCurrentGeneration) + countFaces(kNextGeneration), 0);
+}
+
+TEST(Robustness, QueriesThatFindNothing) {
+  loadTestMesh(tetrahedron());
+  const std::vector<Vertex*> v = vertexRecords();
+  EXPECT_EQ(thirdCorner(nullptr, v[0], v[1]), nullptr);
+  Face degenerate{};
+  degenerate.v[0] = v[0];
+  degenerate.v[1] = v[1];
+  degenerate.v[2] = v[0];
+  EXPECT_EQ(thirdCorner(&degenerate, v[1], v[0]), nullptr);
+  EXPECT_EQ(makeFace(1, 2, 99), nullptr);
+  EXPECT_EQ(makeFace(0, 2, 3), nullptr);
+  EXPECT_EQ(countEdges(kNextGeneration), 0);
+  EXPECT_EQ(countFaces(kNextGeneration), 0);
+  checkLists();
+}
+
+// A triangle with collinear corners and one with a repeated corner, beside an
+// octahedron: every pass runs clean (the tests run under the sanitizers) and
+// gives finite points.
+TEST(Robustness, DegenerateTrianglesGiveFinitePoints) {
+  TestMesh mesh = octahedron();
+  mesh.positions.push_back({0, 0, 0});  // 7: midway between 1 and 2
+  mesh.triangles.push_back({1, 7, 2});
+  mesh.triangles.push_back({3, 3, 5});
+  loadTestMesh(mesh);
+  for (int pass = 1; pass <= 3; ++pass) {
+    SCOPED_TRACE("pass " + std::to_string(pass));
+    const int vertices = countVertices(), faces = countFaces(kCurrentGeneration);
+    subdivide();
+    checkLists();
+    EXPECT_EQ(countVertices(), vertices + 3 * faces);
+    EXPECT_EQ(countFaces(kCurrentGeneration), 4 * faces);
+    for (const Vertex* v : vertexRecords()) {
+      ASSERT_TRUE(std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z)) << v->id;
+    }
+  }
+}
+
+// One side of the closed cube carries a flag that does not match its
+// neighbour: 1 with no twin, or undecided. It takes the rim rule, and with no
+// other rim side to lean on its new point is the midpoint of the side; its
+// partner across the side keeps the butterfly stencil.
+TEST(Robustness, SideFlaggedRimOrUndecidedInAClosedMesh) {
+  for (uint8_t flag : {kFlagBoundary, kFlagUndecided, uint8_t(200)}) {
+    SCOPED_TRACE(int(flag));
+    resetStore();
+    loadMesh(dataPath("Cube.obj").c_str());
+    Face* first = faceRecords(kCurrentGeneration)[0];
+    first->e[0]->flag = flag;
+    const Point a = positionOf(first->v[0]), b = positionOf(first->v[1]);
+    subdivide();
+    const std::vector<SplitFace> split = splitFaces();
+    const Point onSide = positionOf(split[0].point[0]);
+    EXPECT_EQ(onSide, (Point{(a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2}));
+    int partners = 0;
+    for (const SplitFace& s : split) {
+      for (int i = 0; i < 3; ++i) {
+        if (s.corner[i] == split[0].corner[1] && s.corner[(i + 1) % 3] == split[0].corner[0]) {
+          EXPECT_GT(distance(positionOf(s.point[i]), onSide), 1e-3);
+          ++partners;
+        }
+      }
+    }
+    EXPECT_EQ(partners, 1);
+  }
+}
