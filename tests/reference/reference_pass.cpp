@@ -1,0 +1,232 @@
+// The reference pass and classification: linear scans of the current lists.
+#include "reference_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "mesh.h"
+#include "stencil_index.h"
+#include "stencil_rules.h"
+#include "subdivision.h"
+
+namespace {
+
+bool joinSameVertices(const Edge* e, const Edge* h) {
+  return (e->start == h->start && e->end == h->end) || (e->start == h->end && e->end == h->start);
+}
+
+// The store appends after a tail it keeps beside the head. The reference uses
+// the store's appends but finds the end as a walk from the head does, and
+// expects the new element right there.
+template <typename Record, typename Append>
+Record* appendAfterWalk(Record* head, Append append) {
+  Record* last = head;
+  while (last->next != nullptr) last = last->next;
+  Record* element = append();
+  EXPECT_EQ(element->prev, last);
+  EXPECT_EQ(last->next, element);
+  EXPECT_EQ(element->next, nullptr);
+  return element;
+}
+
+bool isFinite(const Vertex& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+double finiteDiagonal() {
+  bool any = false;
+  double low[3] = {0, 0, 0};
+  double high[3] = {0, 0, 0};
+  for (const Vertex* v = vertexHead->next; v != nullptr; v = v->next) {
+    if (!isFinite(*v)) continue;
+    const double p[3] = {v->x, v->y, v->z};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = any ? std::min(low[axis], p[axis]) : p[axis];
+      high[axis] = any ? std::max(high[axis], p[axis]) : p[axis];
+    }
+    any = true;
+  }
+  double sum = 0;
+  for (int axis = 0; axis < 3; ++axis) sum += (high[axis] - low[axis]) * (high[axis] - low[axis]);
+  return std::sqrt(sum);
+}
+
+bool within(const Vertex& p, const Vertex& q, double tolerance) {
+  return std::fabs(double(p.x) - q.x) <= tolerance && std::fabs(double(p.y) - q.y) <= tolerance &&
+         std::fabs(double(p.z) - q.z) <= tolerance;
+}
+
+// Each vertex record maps to its weld: the weld of the first earlier record
+// within the tolerance, or itself. Found by rescanning the list per record.
+using Welds = std::unordered_map<const Vertex*, const Vertex*>;
+
+Welds weldVertices() {
+  const double tolerance = finiteDiagonal() * kWeldToleranceRelative;
+  Welds welds;
+  for (const Vertex* v = vertexHead->next; v != nullptr; v = v->next) {
+    const Vertex* weld = v;
+    if (isFinite(*v)) {
+      for (const Vertex* u = vertexHead->next; u != v; u = u->next) {
+        if (isFinite(*u) && within(*u, *v, tolerance)) {
+          weld = welds.at(u);
+          break;
+        }
+      }
+    }
+    welds[v] = weld;
+  }
+  return welds;
+}
+
+// A side of a current face: the edge record face->e[k].
+struct Side {
+  const Face* face;
+  int k;
+  const Edge* edge() const { return face->e[k]; }
+  bool operator!=(const Side& other) const { return face != other.face || k != other.k; }
+};
+
+struct ScanLookup {
+  const Welds& welds;
+
+  const Vertex* weld(const Vertex* v) const {
+    const auto found = welds.find(v);
+    return found == welds.end() ? v : found->second;
+  }
+  Point3 position(const Vertex* v) const { return pointOf(*v); }
+  const Vertex* start(Side s) const { return s.edge()->start; }
+  const Vertex* end(Side s) const { return s.edge()->end; }
+  uint8_t flag(Side s) const { return s.edge()->flag; }
+
+  // The first side of the current faces, in list order, that satisfies test.
+  template <typename Test>
+  bool firstSide(Test test, Side& found) const {
+    for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) {
+      for (int k = 0; k < 3; ++k) {
+        if (test(Side{f, k})) {
+          found = Side{f, k};
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // By identity, as findFaceByEdge and thirdCorner answer it; failing that,
+  // by the first side between the same welded positions and the far corner
+  // of that side's own face.
+  bool corner(const Vertex* p, const Vertex* q, const Vertex*& found) const {
+    if (const Vertex* third = thirdCorner(findFaceByEdge(p, q), p, q)) {
+      found = third;
+      return true;
+    }
+    Side side{};
+    const auto runsWeldedPQ = [&](Side s) {
+      return weld(start(s)) == weld(p) && weld(end(s)) == weld(q);
+    };
+    if (!firstSide(runsWeldedPQ, side)) return false;
+    found = thirdCorner(side.face, start(side), end(side));
+    return found != nullptr;
+  }
+
+  bool hasTwin(Side s) const {
+    const Vertex* a = weld(start(s));
+    const Vertex* b = weld(end(s));
+    if (flag(s) != kFlagBoundary || a == b) return false;
+    Side twin{};
+    const auto reversedBoundary = [&](Side t) {
+      return flag(t) == kFlagBoundary && weld(start(t)) == b && weld(end(t)) == a;
+    };
+    return firstSide(reversedBoundary, twin);
+  }
+
+  bool isRim(Side s) const {
+    return flag(s) != kFlagInterior && !(flag(s) == kFlagBoundary && hasTwin(s));
+  }
+
+  bool rimBefore(Side s, const Vertex*& found) const {
+    Side other{};
+    const auto endsAtStart = [&](Side t) {
+      return t != s && weld(end(t)) == weld(start(s)) && isRim(t);
+    };
+    if (!firstSide(endsAtStart, other)) return false;
+    found = start(other);
+    return true;
+  }
+
+  bool rimAfter(Side s, const Vertex*& found) const {
+    Side other{};
+    const auto startsAtEnd = [&](Side t) {
+      return t != s && weld(start(t)) == weld(end(s)) && isRim(t);
+    };
+    if (!firstSide(startsAtEnd, other)) return false;
+    found = end(other);
+    return true;
+  }
+};
+
+Vertex pointVertex(Point3 p) {
+  Vertex v{};
+  v.x = static_cast<float>(p.x);
+  v.y = static_cast<float>(p.y);
+  v.z = static_cast<float>(p.z);
+  return v;
+}
+
+}  // namespace
+
+void referenceClassifyEdges(int generation) {
+  Edge* edges = generation == kCurrentGeneration ? currentEdgeHead : nextEdgeHead;
+  const Face* faces = generation == kCurrentGeneration ? currentFaceHead : nextFaceHead;
+  for (Edge* e = edges->next; e != nullptr; e = e->next) {
+    int count = 0;
+    for (const Face* f = faces->next; f != nullptr; f = f->next) {
+      for (const Edge* side : f->e) count += joinSameVertices(e, side) ? 1 : 0;
+      if (count == 2) break;
+    }
+    if (count == 2) e->flag = kFlagInterior;
+    if (count == 1) e->flag = kFlagBoundary;
+  }
+}
+
+void referenceSubdivide() {
+  const Vertex* last = vertexHead;
+  while (last->next != nullptr) last = last->next;
+  if (last == vertexHead) return;
+  int32_t counter = last->id;
+
+  const Welds welds = weldVertices();
+  const ScanLookup lookup{welds};
+  const double t = tension;
+  for (Face* f = currentFaceHead->next; f != nullptr; f = f->next) {
+    Vertex points[3];
+    for (int i = 0; i < 3; ++i) points[i] = pointVertex(newPointOnSide(lookup, Side{f, i}, t));
+    int32_t ids[3];
+    for (int i = 0; i < 3; ++i) {
+      points[i].id = ids[i] = ++counter;
+      appendAfterWalk(vertexHead, [&] { return appendVertex(points[i]); });
+    }
+    ASSERT_NE(makeFace(f->v[0]->id, ids[0], ids[2]), nullptr);
+    ASSERT_NE(makeFace(ids[0], f->v[1]->id, ids[1]), nullptr);
+    ASSERT_NE(makeFace(ids[2], ids[1], f->v[2]->id), nullptr);
+    ASSERT_NE(makeFace(ids[0], ids[1], ids[2]), nullptr);
+  }
+  referenceClassifyEdges(kNextGeneration);
+
+  emptyList(currentFaceHead);
+  int32_t id = 0;
+  for (Face* f = nextFaceHead->next; f != nullptr; f = f->next) {
+    f->id = ++id;
+    appendAfterWalk(currentFaceHead, [&] { return appendFace(*f, kCurrentGeneration); });
+  }
+  emptyList(nextFaceHead);
+  emptyList(currentEdgeHead);
+  id = 0;
+  for (Edge* e = nextEdgeHead->next; e != nullptr; e = e->next) {
+    e->id = ++id;
+    appendAfterWalk(currentEdgeHead, [&] { return appendEdge(*e, kCurrentGeneration); });
+  }
+}
