@@ -51,3 +51,39 @@ void PairTable::grow() {
     slots_[i] = slot;
   }
 }
+
+VertexNumbering VertexNumbering::inListOrder() {
+  VertexNumbering numbering;
+  for (Vertex* v = vertexHead->next; v != nullptr; v = v->next) numbering.records_.push_back(v);
+  numbering.guessable_ = numbering.records_.size();
+  return numbering;
+}
+
+VertexNumbering VertexNumbering::byIds(std::size_t limit) {
+  VertexNumbering numbering;
+  numbering.records_.assign(limit, nullptr);
+  numbering.guessable_ = limit;
+  return numbering;
+}
+
+uint32_t VertexNumbering::numberOf(Vertex* v) {
+  if (v != nullptr) {
+    const int64_t guess = static_cast<int64_t>(v->id) - 1;
+    if (guess >= 0 && guess < static_cast<int64_t>(guessable_)) {
+      Vertex*& holder = records_[static_cast<std::size_t>(guess)];
+      if (holder == nullptr) holder = v;
+      if (holder == v) return static_cast<uint32_t>(guess);
+    }
+  }
+  if (!tableFilled_) {
+    byAddress_ = PairTable(records_.size());
+    for (uint32_t n = 0; n < records_.size(); ++n) {
+      if (records_[n] != nullptr) byAddress_.findOrInsert(addressKey(records_[n]), 0, n);
+    }
+    tableFilled_ = true;
+  }
+  const uint32_t next = static_cast<uint32_t>(records_.size());
+  const uint32_t number = byAddress_.findOrInsert(addressKey(v), 0, next);
+  if (number == next) records_.push_back(v);
+  return number;
+}

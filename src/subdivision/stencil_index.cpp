@@ -4,9 +4,11 @@
 
 namespace {
 
-bool isFinite(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool isFinite(const FloatPoint& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
 
-bool coincide(const Vertex& p, const Vertex& q, double tolerance) {
+bool coincide(const FloatPoint& p, const FloatPoint& q, double tolerance) {
   return std::fabs(double(p.x) - q.x) <= tolerance && std::fabs(double(p.y) - q.y) <= tolerance &&
          std::fabs(double(p.z) - q.z) <= tolerance;
 }
@@ -24,12 +26,12 @@ struct WeldGrid {
   std::vector<uint32_t> previousInCell;
 };
 
-double boundingDiagonal(const std::vector<Vertex*>& vertices, Point3& low) {
+double boundingDiagonal(const std::vector<FloatPoint>& positions, Point3& low) {
   bool any = false;
   Point3 high{0, 0, 0};
-  for (const Vertex* v : vertices) {
-    if (!isFinite(*v)) continue;
-    const Point3 p = pointOf(*v);
+  for (const FloatPoint& q : positions) {
+    if (!isFinite(q)) continue;
+    const Point3 p{q.x, q.y, q.z};
     if (!any) low = high = p;
     any = true;
     low = {std::fmin(low.x, p.x), std::fmin(low.y, p.y), std::fmin(low.z, p.z)};
@@ -66,17 +68,17 @@ void cellRange(double coordinate, double origin, double cellSize, int64_t& cell,
 }
 
 void weldVertices(StencilIndex& index) {
-  const std::size_t count = index.vertices.size();
+  const std::size_t count = index.positions.size();
   index.weldedTo.resize(count);
   WeldGrid grid;
-  const double diagonal = boundingDiagonal(index.vertices, grid.origin);
+  const double diagonal = boundingDiagonal(index.positions, grid.origin);
   index.weldTolerance = diagonal * kWeldToleranceRelative;
   grid.cellSize = index.weldTolerance * kCellsPerTolerance;
   grid.previousInCell.assign(count, kNoSide);
   grid.firstInCell = PairTable(count);
 
   for (uint32_t i = 0; i < count; ++i) {
-    const Vertex& v = *index.vertices[i];
+    const FloatPoint& v = index.positions[i];
     index.weldedTo[i] = i;
     if (!isFinite(v)) continue;
     int64_t cell[3];
@@ -99,12 +101,13 @@ void weldVertices(StencilIndex& index) {
           cellKey(cell[0] + dx, cell[1] + dy, cell[2] + dz, first, second);
           const uint32_t* latest = grid.firstInCell.find(first, second);
           for (uint32_t j = latest ? *latest : kNoSide; j != kNoSide; j = grid.previousInCell[j]) {
-            if (j < firstMatch && coincide(*index.vertices[j], v, index.weldTolerance)) firstMatch = j;
+            if (j < firstMatch && coincide(index.positions[j], v, index.weldTolerance)) firstMatch = j;
           }
         }
       }
     }
     index.weldedTo[i] = index.weldedTo[firstMatch];
+    if (firstMatch != i) index.weldsAreIdentity = false;
     uint64_t first, second;
     cellKey(cell[0], cell[1], cell[2], first, second);
     uint32_t& latest = grid.firstInCell.findOrInsert(first, second, kNoSide);
@@ -113,28 +116,61 @@ void weldVertices(StencilIndex& index) {
   }
 }
 
-void numberVertices(StencilIndex& index, PairTable& numbers) {
-  for (Vertex* v = vertexHead->next; v != nullptr; v = v->next) {
-    numbers.findOrInsert(addressKey(v), 0, static_cast<uint32_t>(index.vertices.size()));
-    index.vertices.push_back(v);
-  }
-}
-
-void gatherFaces(StencilIndex& index, PairTable& numbers) {
-  for (Face* f = currentFaceHead->next; f != nullptr; f = f->next) index.faces.push_back(f);
-  index.corners.resize(index.faces.size() * 3);
-  index.flags.resize(index.faces.size() * 3);
-  for (std::size_t f = 0; f < index.faces.size(); ++f) {
+// Vertices are numbered as the faces name them, so records a face names
+// without their being in the vertex list still get numbers.
+void gatherFaces(StencilIndex& index) {
+  VertexNumbering numbers = VertexNumbering::inListOrder();
+  for (const Face* face = currentFaceHead->next; face != nullptr; face = face->next) {
     for (int k = 0; k < 3; ++k) {
-      Vertex* corner = index.faces[f]->v[k];
-      // Faces only name listed vertices; a stray one still gets a number.
-      const uint32_t next = static_cast<uint32_t>(index.vertices.size());
-      const uint32_t number = numbers.findOrInsert(addressKey(corner), 0, next);
-      if (number == next) index.vertices.push_back(corner);
-      index.corners[3 * f + k] = number;
-      index.flags[3 * f + k] = index.faces[f]->e[k]->flag;
+      index.corners.push_back(numbers.numberOf(face->v[k]));
+      index.flags.push_back(face->e[k]->flag);
     }
   }
+  index.vertices = numbers.records();
+  index.positions.reserve(index.vertices.size());
+  for (const Vertex* v : index.vertices) index.positions.push_back({v->x, v->y, v->z});
+}
+
+// The first corner of the side's face that is neither end of the side.
+uint32_t farCorner(const StencilIndex& index, uint32_t side) {
+  const uint32_t base = side - side % 3;
+  const uint32_t p = index.corners[side];
+  const uint32_t q = index.corners[base + (side % 3 + 1) % 3];
+  for (uint32_t k = 0; k < 3; ++k) {
+    const uint32_t corner = index.corners[base + k];
+    if (corner != p && corner != q) return corner;
+  }
+  return kNoSide;
+}
+
+// A counting sort of the sides by start vertex; filling in side order keeps
+// every group in side order. Each entry carries its side's far corner, the
+// answer of the lookups that find the side, so they need not visit the face.
+template <typename StartOf, typename EndOf>
+void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesByStart& group) {
+  const std::size_t sideCount = index.corners.size();
+  const std::size_t vertexCount = index.vertices.size();
+  group.first.assign(vertexCount + 1, 0);
+  for (uint32_t side = 0; side < sideCount; ++side) ++group.first[startOf(side) + 1];
+  for (std::size_t v = 0; v < vertexCount; ++v) group.first[v + 1] += group.first[v];
+  group.entries.resize(sideCount);
+  // first[v] serves as v's fill cursor, which ends where v + 1 begins; the
+  // shift afterwards puts every group start back.
+  for (uint32_t side = 0; side < sideCount; ++side)
+    group.entries[group.first[startOf(side)]++] = {endOf(side), side, farCorner(index, side)};
+  for (std::size_t v = vertexCount; v > 0; --v) group.first[v] = group.first[v - 1];
+  group.first[0] = 0;
+}
+
+const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) {
+  for (uint32_t i = group.first[from], last = group.first[from + 1]; i < last; ++i) {
+    if (group.entries[i].end == to) return &group.entries[i];
+  }
+  return nullptr;
+}
+
+const SidesByStart& weldedGroup(const StencilIndex& index) {
+  return index.weldsAreIdentity ? index.byRecords : index.byWelds;
 }
 
 void keepFirstTwo(PairTable& slots, std::vector<uint32_t>& sides, uint32_t key, uint32_t side) {
@@ -150,38 +186,21 @@ void keepFirstTwo(PairTable& slots, std::vector<uint32_t>& sides, uint32_t key, 
 
 void indexSides(StencilIndex& index) {
   const std::size_t sideCount = index.corners.size();
-  index.sideByRecords = PairTable(sideCount);
-  index.sideByPositions = PairTable(sideCount);
-  index.boundaryByPositions = PairTable(sideCount / 2);
   IndexLookup lookup{index};
-  for (uint32_t side = 0; side < sideCount; ++side) {
-    const uint32_t a = lookup.start(side);
-    const uint32_t b = lookup.end(side);
-    index.sideByRecords.findOrInsert(a, b, side);
-    index.sideByPositions.findOrInsert(index.weldedTo[a], index.weldedTo[b], side);
-    if (index.flags[side] == kFlagBoundary)
-      index.boundaryByPositions.findOrInsert(index.weldedTo[a], index.weldedTo[b], side);
+  groupSides(
+      index, [&](uint32_t side) { return lookup.start(side); },
+      [&](uint32_t side) { return lookup.end(side); }, index.byRecords);
+  if (!index.weldsAreIdentity) {
+    groupSides(
+        index, [&](uint32_t side) { return index.weldedTo[lookup.start(side)]; },
+        [&](uint32_t side) { return index.weldedTo[lookup.end(side)]; }, index.byWelds);
   }
-  // Twins are known only once every boundary side is in, hence a second walk.
   for (uint32_t side = 0; side < sideCount; ++side) {
     const uint8_t flag = index.flags[side];
     if (flag == kFlagInterior || (flag == kFlagBoundary && lookup.hasTwin(side))) continue;
     keepFirstTwo(index.rimEndingAt, index.rimSides, index.weldedTo[lookup.end(side)], side);
     keepFirstTwo(index.rimStartingAt, index.rimSides, index.weldedTo[lookup.start(side)], side);
   }
-}
-
-// The first corner of the side's face that is neither end of the side.
-bool farCorner(const StencilIndex& index, uint32_t side, uint32_t p, uint32_t q, uint32_t& found) {
-  const uint32_t base = side - side % 3;
-  for (uint32_t k = 0; k < 3; ++k) {
-    const uint32_t corner = index.corners[base + k];
-    if (corner != p && corner != q) {
-      found = corner;
-      return true;
-    }
-  }
-  return false;
 }
 
 bool firstOtherRimSide(const PairTable& slots, const std::vector<uint32_t>& sides, uint32_t key,
@@ -201,24 +220,38 @@ bool firstOtherRimSide(const PairTable& slots, const std::vector<uint32_t>& side
 }  // namespace
 
 void buildStencilIndex(StencilIndex& index) {
-  PairTable numbers(1024);
-  numberVertices(index, numbers);
-  gatherFaces(index, numbers);
+  gatherFaces(index);
   weldVertices(index);
   indexSides(index);
 }
 
+// The side found by records runs from p to q, so its far corner is the one
+// that is neither p nor q; the side found by position is asked for the corner
+// that is neither of its own ends.
 bool IndexLookup::corner(uint32_t p, uint32_t q, uint32_t& found) const {
-  const uint32_t* side = index.sideByRecords.find(p, q);
-  if (side != nullptr && farCorner(index, *side, p, q, found)) return true;
-  side = index.sideByPositions.find(index.weldedTo[p], index.weldedTo[q]);
-  return side != nullptr && farCorner(index, *side, start(*side), end(*side), found);
+  const SideEnd* side = firstSide(index.byRecords, p, q);
+  if (side != nullptr && side->far != kNoSide) {
+    found = side->far;
+    return true;
+  }
+  // With identity welds the search by position finds the same side again.
+  if (index.weldsAreIdentity) return false;
+  const SideEnd* welded = firstSide(index.byWelds, index.weldedTo[p], index.weldedTo[q]);
+  if (welded == nullptr || welded->far == kNoSide) return false;
+  found = welded->far;
+  return true;
 }
 
 bool IndexLookup::hasTwin(uint32_t side) const {
+  if (index.flags[side] != kFlagBoundary) return false;
   const uint32_t a = index.weldedTo[start(side)];
   const uint32_t b = index.weldedTo[end(side)];
-  return index.flags[side] == kFlagBoundary && a != b && index.boundaryByPositions.find(b, a) != nullptr;
+  if (a == b) return false;
+  const SidesByStart& group = weldedGroup(index);
+  for (uint32_t i = group.first[b], last = group.first[b + 1]; i < last; ++i) {
+    if (group.entries[i].end == a && index.flags[group.entries[i].side] == kFlagBoundary) return true;
+  }
+  return false;
 }
 
 bool IndexLookup::rimBefore(uint32_t side, uint32_t& found) const {

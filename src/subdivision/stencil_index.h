@@ -1,9 +1,12 @@
 // StencilIndex: the neighbourhood of every side of the current mesh, built
-// once at the start of a pass so that each stencil question takes constant
-// time. It answers the lookup questions of stencil_rules.h with vertices
-// named by their position in the vertex list (dense numbers) and sides named
-// face * 3 + k in current face list order. It copies nothing of the store and
-// is valid only while the current lists stay as they were when it was built.
+// once at the start of a pass so that each stencil question scans only the
+// few sides that leave one vertex. It answers the lookup questions of
+// stencil_rules.h with vertices named by their position in the vertex list
+// (dense numbers) and sides named face * 3 + k in current face list order.
+// Everything is held in flat arrays, walked in list order where possible,
+// since a pass over a large mesh is bound by memory traffic, not arithmetic.
+// Of the store it copies the vertex positions only, and it is valid only
+// while the current lists stay as they were when it was built.
 //
 // "First" always means first in current face list order, then e[0], e[1],
 // e[2] within a face, as a linear search would find it.
@@ -25,22 +28,42 @@
 // Relative to the bounding-box diagonal of the finite vertices.
 constexpr double kWeldToleranceRelative = 1e-5;
 
-struct StencilIndex {
-  std::vector<Vertex*> vertices;    // dense number -> record, list order
-  std::vector<uint32_t> weldedTo;   // dense number -> dense number of its weld
-  std::vector<Face*> faces;         // current faces in list order
-  std::vector<uint32_t> corners;    // corners[3f + k]: dense number of faces[f]->v[k]
-  std::vector<uint8_t> flags;       // flags[3f + k]: flag of faces[f]->e[k]
-  double weldTolerance = 0.0;
-  PairTable sideByRecords;          // (start, end) -> first side
-  PairTable sideByPositions;        // (welded start, welded end) -> first side
-  PairTable boundaryByPositions;    // the same over sides flagged 1 only
-  PairTable rimEndingAt;            // (welded end, 0) -> slot in rimSides
-  PairTable rimStartingAt;          // (welded start, 0) -> slot in rimSides
-  std::vector<uint32_t> rimSides;   // two per slot: the first two rim sides
+constexpr uint32_t kNoSide = 0xFFFFFFFFu;
+
+// One side as seen from the vertex it leaves.
+struct SideEnd {
+  uint32_t end;   // the vertex it runs to
+  uint32_t side;  // face * 3 + k
+  uint32_t far;   // first corner of its face that is neither end, or kNoSide
 };
 
-constexpr uint32_t kNoSide = 0xFFFFFFFFu;
+// Sides grouped by the vertex they leave, each group in side order, so the
+// first match in a group is the first side in face list order: the sides
+// leaving v are entries[first[v]] .. entries[first[v + 1] - 1]. Vertices
+// are dense numbers or welded numbers, as the group was built.
+struct SidesByStart {
+  std::vector<uint32_t> first;
+  std::vector<SideEnd> entries;
+};
+
+struct FloatPoint {
+  float x, y, z;
+};
+
+struct StencilIndex {
+  std::vector<Vertex*> vertices;     // dense number -> record, list order
+  std::vector<FloatPoint> positions; // dense number -> the record's coordinates
+  std::vector<uint32_t> weldedTo;    // dense number -> dense number of its weld
+  bool weldsAreIdentity = true;      // no record welded to another one
+  std::vector<uint32_t> corners;     // corners[3f + k]: dense number of corner k of current face f
+  std::vector<uint8_t> flags;        // flags[3f + k]: flag of its side e[k]
+  double weldTolerance = 0.0;
+  SidesByStart byRecords;            // by start record, ends as records
+  SidesByStart byWelds;              // by welded start, ends welded; empty with identity welds
+  PairTable rimEndingAt;             // (welded end, 0) -> slot in rimSides
+  PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
+  std::vector<uint32_t> rimSides;    // two per slot: the first two rim sides
+};
 
 void buildStencilIndex(StencilIndex& index);
 
@@ -48,7 +71,10 @@ void buildStencilIndex(StencilIndex& index);
 struct IndexLookup {
   const StencilIndex& index;
 
-  Point3 position(uint32_t vertex) const { return pointOf(*index.vertices[vertex]); }
+  Point3 position(uint32_t vertex) const {
+    const FloatPoint& p = index.positions[vertex];
+    return {p.x, p.y, p.z};
+  }
   uint32_t start(uint32_t side) const { return index.corners[side]; }
   uint32_t end(uint32_t side) const { return index.corners[side - side % 3 + (side % 3 + 1) % 3]; }
   uint8_t flag(uint32_t side) const { return index.flags[side]; }

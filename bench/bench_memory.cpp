@@ -1,0 +1,90 @@
+// Counting wrappers around glibc's allocator (by symbol interposition: the
+// program's malloc is the one every library calls) and mallinfo2.
+#include "bench_memory.h"
+
+#include <malloc.h>
+
+#include <cerrno>
+#include <cstdint>
+
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* block, std::size_t size);
+void* __libc_memalign(std::size_t alignment, std::size_t size);
+void __libc_free(void* block);
+}
+
+namespace {
+
+bool counting = false;
+long long held = 0;
+long long peak = 0;
+
+// A block costs its usable size plus malloc's size word.
+long long blockBytes(void* block) {
+  return static_cast<long long>(malloc_usable_size(block) + sizeof(std::size_t));
+}
+
+void* counted(void* block) {
+  if (counting && block != nullptr) {
+    held += blockBytes(block);
+    if (held > peak) peak = held;
+  }
+  return block;
+}
+
+void uncount(void* block) {
+  if (counting && block != nullptr) held -= blockBytes(block);
+}
+
+}  // namespace
+
+void startHeapCounting() {
+  counting = true;
+  peak = held;
+}
+
+void stopHeapCounting() { counting = false; }
+
+long long countedHeapBytes() { return held; }
+
+long long countedHeapPeak() { return peak; }
+
+std::size_t mallinfoInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+extern "C" {
+
+void* malloc(std::size_t size) { return counted(__libc_malloc(size)); }
+
+void* calloc(std::size_t count, std::size_t size) { return counted(__libc_calloc(count, size)); }
+
+void* realloc(void* block, std::size_t size) {
+  uncount(block);
+  void* moved = __libc_realloc(block, size);
+  // A failed realloc leaves the old block in place.
+  return counted(moved != nullptr || size == 0 ? moved : block);
+}
+
+void free(void* block) {
+  uncount(block);
+  __libc_free(block);
+}
+
+void* memalign(std::size_t alignment, std::size_t size) {
+  return counted(__libc_memalign(alignment, size));
+}
+
+void* aligned_alloc(std::size_t alignment, std::size_t size) { return memalign(alignment, size); }
+
+int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
+  void* block = memalign(alignment, size);
+  if (block == nullptr) return ENOMEM;
+  *result = block;
+  return 0;
+}
+
+}  // extern "C"

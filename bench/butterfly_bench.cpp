@@ -1,0 +1,339 @@
+// The benchmark program: times our subdivision pass against OpenMesh's
+// modified butterfly on the same meshes, reports memory per triangle, times
+// the loading of a large OBJ file and checks that a model change gives the
+// heap back. Prints tables; arguments, if any, pick the sections and cases
+// whose names contain one of them ("load", "change", "torus" ...).
+//
+// Each case runs in a forked child, so its memory readings start from a
+// fresh process and one case's heap cannot flatter the next.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bench_clock.h"
+#include "bench_memory.h"
+#include "bench_meshes.h"
+#include "loader.h"
+#include "mesh.h"
+#include "subdivision.h"
+#ifdef BENCH_WITH_OPENMESH
+#include "openmesh_pass.h"
+#endif
+
+namespace {
+
+struct BenchCase {
+  const char* name;
+  int passes;
+  MeshData (*make)();
+};
+
+MeshData tableModel() {
+  loadMesh(BENCH_DATA_DIR "/table.obj");
+  MeshData mesh = meshFromStore();
+  replaceModel(0);
+  return mesh;
+}
+
+const BenchCase kCases[] = {
+    {"table.obj", 6, tableModel},
+    {"icosphere-1k", 4, [] { return icosphere(3); }},
+    {"icosphere-20k", 3, [] { return icosphere(5); }},
+    {"icosphere-330k", 1, [] { return icosphere(7); }},
+    {"torus-2k", 4, [] { return torus(32, 32); }},
+    {"torus-33k", 2, [] { return torus(128, 128); }},
+    {"torus-260k", 1, [] { return torus(256, 512); }},
+    {"scrambled-2k", 4, [] { return scrambledTorus(24, 48, 7); }},
+    {"scrambled-65k", 2, [] { return scrambledTorus(128, 256, 11); }},
+};
+
+// Rows below the low end are too short to time well and are left out of the
+// summary; the high end allows the ~1.3 M triangles of the largest passes.
+constexpr double kRatioFrom = 4000, kFlatFrom = 10000, kSummaryTo = 1.4e6;
+constexpr double kLoadTriangles = 1 << 20;
+
+struct PassRow {
+  char mesh[24];
+  int pass;
+  double trianglesIn, trianglesOut;
+  double oursMs, theirsMs;  // theirsMs < 0: no comparison
+  double peakBytes, liveBytes;
+};
+
+// A load or model change: bytes are the exact count (chunk headers included)
+// and mallinfo2's, each as held with the model and left after the change.
+struct LoadRow {
+  double triangles, loadMs, heldBytes, leftBytes, mallinfoLeft, peakBytes;
+};
+
+template <typename Step>
+double timeMs(Step step) {
+  const double begin = threadCpuMs();
+  step();
+  return threadCpuMs() - begin;
+}
+
+void readText(const std::string& text) {
+  std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  if (file == nullptr) std::exit(2);
+  readMesh(file);
+  std::fclose(file);
+}
+
+// How often a row is timed: about the same total work for every row.
+int repetitionsFor(double trianglesOut) {
+  return std::clamp(static_cast<int>(2.0e6 / trianglesOut), 2, 15);
+}
+
+// Runs work in a forked child and collects the results it returns.
+template <typename Result, typename Work>
+std::vector<Result> inChild(Work work) {
+  std::fflush(stdout);
+  int channel[2];
+  if (pipe(channel) != 0) std::exit(2);
+  const pid_t child = fork();
+  if (child < 0) std::exit(2);
+  if (child == 0) {
+    close(channel[0]);
+    std::vector<Result> results;
+    work(results);
+    std::fflush(stdout);
+    const char* bytes = reinterpret_cast<const char*>(results.data());
+    std::size_t left = results.size() * sizeof(Result);
+    while (left > 0) {
+      const ssize_t written = write(channel[1], bytes, left);
+      if (written <= 0) _exit(3);
+      bytes += written;
+      left -= static_cast<std::size_t>(written);
+    }
+    _exit(0);
+  }
+  close(channel[1]);
+  std::vector<char> bytes;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::printf("  (child failed: status %d)\n", status);
+  std::vector<Result> results(bytes.size() / sizeof(Result));
+  std::memcpy(results.data(), bytes.data(), results.size() * sizeof(Result));
+  return results;
+}
+
+void printPassRow(const PassRow& row) {
+  std::printf("%-15s %4d %9.0f %9.0f %9.2f %7.0f %7.0f %7.0f", row.mesh, row.pass, row.trianglesIn,
+              row.trianglesOut, row.oursMs, 1e6 * row.oursMs / row.trianglesOut,
+              row.peakBytes / row.trianglesOut, row.liveBytes / row.trianglesOut);
+  if (row.theirsMs >= 0) std::printf(" %11.2f %7.2f", row.theirsMs, row.oursMs / row.theirsMs);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+// One case: first a run of all passes that also reads memory, then more runs
+// of each pass (reload, earlier passes untimed, the pass timed); the fastest
+// run counts. OpenMesh times the same passes on copies of its own state.
+void runCase(const BenchCase& benchCase, std::vector<PassRow>& rows) {
+  const MeshData start = benchCase.make();
+  const std::string text = objText(start);
+  startHeapCounting();
+  const long long heapBefore = countedHeapBytes();
+  readText(text);
+  for (int pass = 1; pass <= benchCase.passes; ++pass) {
+    PassRow row{};
+    std::snprintf(row.mesh, sizeof row.mesh, "%s", benchCase.name);
+    row.pass = pass;
+    row.trianglesIn = static_cast<double>(start.triangleCount()) * (1 << (2 * (pass - 1)));
+    row.trianglesOut = row.trianglesIn * 4;
+    startHeapCounting();
+    row.oursMs = timeMs(subdivide);
+    row.liveBytes = static_cast<double>(countedHeapBytes() - heapBefore);
+    row.peakBytes = static_cast<double>(countedHeapPeak() - heapBefore);
+    row.theirsMs = -1;
+    rows.push_back(row);
+  }
+  replaceModel(0);
+  stopHeapCounting();
+
+#ifdef BENCH_WITH_OPENMESH
+  OpenMeshState* theirs = openMeshStart(start);
+#endif
+  for (PassRow& row : rows) {
+    const int repetitions = repetitionsFor(row.trianglesOut);
+    for (int r = 1; r < repetitions; ++r) {
+      readText(text);
+      for (int earlier = 1; earlier < row.pass; ++earlier) subdivide();
+      row.oursMs = std::min(row.oursMs, timeMs(subdivide));
+      replaceModel(0);
+    }
+#ifdef BENCH_WITH_OPENMESH
+    row.theirsMs = openMeshPassMs(theirs, repetitions);
+    if (static_cast<double>(openMeshTriangles(theirs)) != row.trianglesOut)
+      std::fprintf(stderr, "%s pass %d: OpenMesh made %zu triangles\n", row.mesh, row.pass,
+                   openMeshTriangles(theirs));
+#endif
+    printPassRow(row);
+  }
+#ifdef BENCH_WITH_OPENMESH
+  openMeshFinish(theirs);
+#endif
+}
+
+bool chosen(int argc, char** argv, const char* name) {
+  if (argc < 2) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strstr(name, argv[i]) != nullptr) return true;
+  }
+  return false;
+}
+
+// Fastest and slowest nanoseconds per output triangle of a column.
+struct Spread {
+  double fastest = 0, slowest = 0;
+
+  void add(double ms, double triangles) {
+    const double ns = 1e6 * ms / triangles;
+    fastest = fastest == 0 ? ns : std::min(fastest, ns);
+    slowest = std::max(slowest, ns);
+  }
+};
+
+void summarise(const std::vector<PassRow>& rows) {
+  double worstRatio = 0;
+  Spread ours, theirs;
+  for (const PassRow& row : rows) {
+    if (row.trianglesOut > kSummaryTo) continue;
+    if (row.theirsMs > 0 && row.trianglesOut >= kRatioFrom)
+      worstRatio = std::max(worstRatio, row.oursMs / row.theirsMs);
+    if (row.trianglesOut < kFlatFrom) continue;
+    ours.add(row.oursMs, row.trianglesOut);
+    if (row.theirsMs > 0) theirs.add(row.theirsMs, row.trianglesOut);
+  }
+  if (worstRatio > 0)
+    std::printf(
+        "ours / OpenMesh, passes of 4 k to 1.4 M output triangles: worst %.2f (target <= 1.0)\n",
+        worstRatio);
+  if (ours.fastest > 0)
+    std::printf(
+        "ns per output triangle, passes of 10 k to 1.4 M: %.0f .. %.0f, spread %.2f (target <= "
+        "1.5)\n",
+        ours.fastest, ours.slowest, ours.slowest / ours.fastest);
+  if (theirs.fastest > 0)
+    std::printf("  the same for OpenMesh: %.0f .. %.0f, spread %.2f\n", theirs.fastest,
+                theirs.slowest, theirs.slowest / theirs.fastest);
+}
+
+void runPasses(int argc, char** argv) {
+  if (std::none_of(std::begin(kCases), std::end(kCases),
+                   [&](const BenchCase& c) { return chosen(argc, argv, c.name); }))
+    return;
+  std::printf(
+      "Subdivision passes: thread CPU time of one pass, fastest of several runs; heap bytes per\n"
+      "output triangle (malloc's chunk headers included) at the peak of the pass and held after "
+      "it\n\n");
+  std::printf("%-15s %4s %9s %9s %9s %7s %7s %7s", "mesh", "pass", "tris in", "tris out", "ours ms",
+              "ns/tri", "peak B", "live B");
+#ifdef BENCH_WITH_OPENMESH
+  std::printf(" %11s %7s", "OpenMesh ms", "ratio");
+#endif
+  std::printf("\n");
+  std::vector<PassRow> all;
+  for (const BenchCase& benchCase : kCases) {
+    if (!chosen(argc, argv, benchCase.name)) continue;
+    const std::vector<PassRow> rows =
+        inChild<PassRow>([&](std::vector<PassRow>& out) { runCase(benchCase, out); });
+    all.insert(all.end(), rows.begin(), rows.end());
+  }
+  std::printf("\n");
+  summarise(all);
+}
+
+// Measures one model's life: load, then the passes, then a model change
+// (replaceModel(0)), which must leave the heap as it was before the load.
+template <typename Load>
+LoadRow measureModel(double triangles, Load load, int passes) {
+  LoadRow row{triangles, 0, 0, 0, 0, 0};
+  const std::size_t mallinfoBefore = mallinfoInUse();
+  startHeapCounting();
+  const long long before = countedHeapBytes();
+  row.loadMs = timeMs(load);
+  for (int pass = 0; pass < passes; ++pass) subdivide();
+  row.heldBytes = static_cast<double>(countedHeapBytes() - before);
+  row.peakBytes = static_cast<double>(countedHeapPeak() - before);
+  replaceModel(0);
+  row.leftBytes = static_cast<double>(countedHeapBytes() - before);
+  stopHeapCounting();
+  row.mallinfoLeft = static_cast<double>(mallinfoInUse()) - static_cast<double>(mallinfoBefore);
+  return row;
+}
+
+// A generated OBJ file of 2^20 triangles loaded with loadMesh a few times;
+// the fastest load counts, the memory readings are the last load's.
+void runLoad(std::vector<LoadRow>& rows) {
+  const std::string text = objText(torus(512, 1024));
+  char path[] = "/tmp/butterfly-bench-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    std::exit(2);
+  close(fd);
+  double fastest = 0;
+  for (int r = 0; r < 3; ++r) {
+    const LoadRow row = measureModel(
+        kLoadTriangles, [&] { loadMesh(path); }, 0);
+    fastest = r == 0 ? row.loadMs : std::min(fastest, row.loadMs);
+    if (r == 2) rows.push_back(row);
+  }
+  rows.back().loadMs = fastest;
+  unlink(path);
+}
+
+// 65 k triangles read from memory and two passes, to 2^20 triangles.
+void runChangeAfterPasses(std::vector<LoadRow>& rows) {
+  const std::string text = objText(scrambledTorus(128, 256, 11));
+  rows.push_back(measureModel(
+      kLoadTriangles, [&] { readText(text); }, 2));
+}
+
+void printLoadRow(const char* name, const LoadRow& row) {
+  std::printf("%-28s %9.0f %9.1f %7.0f %7.0f %7.0f %10.0f %10.0f\n", name, row.triangles,
+              row.loadMs, 1e6 * row.loadMs / row.triangles, row.peakBytes / row.triangles,
+              row.heldBytes / row.triangles, row.leftBytes, row.mallinfoLeft);
+}
+
+void runLoadAndChange(int argc, char** argv) {
+  if (!chosen(argc, argv, "load") && !chosen(argc, argv, "change")) return;
+  std::printf(
+      "\nLoading and model change (bytes per triangle of the model at the end; left: heap bytes\n"
+      "still held after replaceModel(0), counted exactly and by mallinfo2, which also counts\n"
+      "the freed blocks glibc keeps cached per thread)\n\n");
+  std::printf("%-28s %9s %9s %7s %7s %7s %10s %10s\n", "case", "triangles", "load ms", "ns/tri",
+              "peak B", "held B", "left", "mallinfo");
+  if (chosen(argc, argv, "load")) {
+    for (const LoadRow& row : inChild<LoadRow>(runLoad)) {
+      printLoadRow("loadMesh of a torus OBJ file", row);
+      std::printf("  load under 1 s: %s\n", row.loadMs < 1000 ? "yes" : "NO");
+    }
+  }
+  if (chosen(argc, argv, "change")) {
+    for (const LoadRow& row : inChild<LoadRow>(runChangeAfterPasses))
+      printLoadRow("65 k read + 2 passes", row);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  initLists();
+  runPasses(argc, argv);
+  runLoadAndChange(argc, argv);
+  return 0;
+}
