@@ -76,11 +76,24 @@ void weldVertices(StencilIndex& index) {
   grid.cellSize = index.weldTolerance * kCellsPerTolerance;
   grid.previousInCell.assign(count, kNoSide);
   grid.firstInCell = PairTable(count);
+  // A record at exactly the position of an earlier one coincides with the
+  // same earlier records, so it takes that record's weld without a search and
+  // stays out of the cells: a file that puts many vertices on one point (every
+  // vertex whose numbers fail to parse sits at the origin) costs no more than
+  // one with distinct points.
+  PairTable firstAtPosition(count);
 
   for (uint32_t i = 0; i < count; ++i) {
     const FloatPoint& v = index.positions[i];
     index.weldedTo[i] = i;
     if (!isFinite(v)) continue;
+    const uint32_t earlier = firstAtPosition.findOrInsert(
+        exactBits(v.x) << 32 | exactBits(v.y), exactBits(v.z), i);
+    if (earlier != i) {
+      index.weldedTo[i] = index.weldedTo[earlier];
+      index.weldsAreIdentity = false;
+      continue;
+    }
     int64_t cell[3];
     int low[3] = {0, 0, 0};
     int high[3] = {0, 0, 0};
@@ -160,9 +173,25 @@ void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesBy
     group.entries[group.first[startOf(side)]++] = {endOf(side), side, farCorner(index, side)};
   for (std::size_t v = vertexCount; v > 0; --v) group.first[v] = group.first[v - 1];
   group.first[0] = 0;
+  for (uint32_t v = 0; v < vertexCount; ++v) {
+    if (group.first[v + 1] - group.first[v] <= kCrowdedGroup) continue;
+    for (uint32_t i = group.first[v]; i < group.first[v + 1]; ++i) {
+      group.crowdedFirst.findOrInsert(v, group.entries[i].end, i);
+      if (index.flags[group.entries[i].side] == kFlagBoundary)
+        group.crowdedBoundary.findOrInsert(v, group.entries[i].end, i);
+    }
+  }
+}
+
+bool isCrowded(const SidesByStart& group, uint32_t from) {
+  return group.first[from + 1] - group.first[from] > kCrowdedGroup;
 }
 
 const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) {
+  if (isCrowded(group, from)) {
+    const uint32_t* entry = group.crowdedFirst.find(from, to);
+    return entry != nullptr ? &group.entries[*entry] : nullptr;
+  }
   for (uint32_t i = group.first[from], last = group.first[from + 1]; i < last; ++i) {
     if (group.entries[i].end == to) return &group.entries[i];
   }
@@ -248,6 +277,7 @@ bool IndexLookup::hasTwin(uint32_t side) const {
   const uint32_t b = index.weldedTo[end(side)];
   if (a == b) return false;
   const SidesByStart& group = weldedGroup(index);
+  if (isCrowded(group, b)) return group.crowdedBoundary.find(b, a) != nullptr;
   for (uint32_t i = group.first[b], last = group.first[b + 1]; i < last; ++i) {
     if (group.entries[i].end == a && index.flags[group.entries[i].side] == kFlagBoundary) return true;
   }

@@ -41,9 +41,15 @@ struct SideEnd {
 // first match in a group is the first side in face list order: the sides
 // leaving v are entries[first[v]] .. entries[first[v + 1] - 1]. Vertices
 // are dense numbers or welded numbers, as the group was built.
+// A vertex with more than kCrowdedGroup sides (the hub of a large fan) has
+// its group hashed as well, so that lookups from it take constant time too.
+constexpr uint32_t kCrowdedGroup = 32;
+
 struct SidesByStart {
   std::vector<uint32_t> first;
   std::vector<SideEnd> entries;
+  PairTable crowdedFirst;     // (start, end) -> entry of the first such side
+  PairTable crowdedBoundary;  // the same over sides flagged 1 only
 };
 
 struct FloatPoint {

@@ -246,6 +246,9 @@ std::vector<MeshInput> shapeInputs() {
       grid("strip6", 6, 1),
       fan("disc", 8, true),
       fan("sector", 5, false),
+      // A hub with more sides than the index scans, so it hashes them.
+      fan("hub40", 40, true),
+      fan("openHub40", 40, false),
       input("singleTriangle", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 2, 3}}, 3),
       input("openBox", kCube, {kCubeFaces.begin() + 2, kCubeFaces.end()}, 3),
   };
