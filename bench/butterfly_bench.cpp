@@ -35,15 +35,16 @@ struct BenchCase {
   MeshData (*make)();
 };
 
-MeshData tableModel() {
-  loadMesh(BENCH_DATA_DIR "/table.obj");
+MeshData dataModel(const char* path) {
+  loadMesh(path);
   MeshData mesh = meshFromStore();
   replaceModel(0);
   return mesh;
 }
 
 const BenchCase kCases[] = {
-    {"table.obj", 6, tableModel},
+    {"Cube.obj", 6, [] { return dataModel(BENCH_DATA_DIR "/Cube.obj"); }},
+    {"table.obj", 6, [] { return dataModel(BENCH_DATA_DIR "/table.obj"); }},
     {"icosphere-1k", 4, [] { return icosphere(3); }},
     {"icosphere-20k", 3, [] { return icosphere(5); }},
     {"icosphere-330k", 1, [] { return icosphere(7); }},
