@@ -246,12 +246,50 @@ bool firstOtherRimSide(const PairTable& slots, const std::vector<uint32_t>& side
   return false;
 }
 
+// Groups are numbered as their first sides not flagged 0 come. A group's
+// source starts as that first side and moves to the first side flagged 0 on
+// the same welded pair, if there is one.
+void groupSharedPoints(StencilIndex& index) {
+  const std::size_t sideCount = index.corners.size();
+  const IndexLookup lookup{index};
+  index.pointGroup.assign(sideCount, kNoSide);
+  index.groupSource.clear();
+  PairTable groups(sideCount / 2);
+  const auto pairOf = [&](uint32_t side, uint32_t& low, uint32_t& high) {
+    const uint32_t a = index.weldedTo[lookup.start(side)];
+    const uint32_t b = index.weldedTo[lookup.end(side)];
+    low = a < b ? a : b;
+    high = a < b ? b : a;
+  };
+  uint32_t low, high;
+  for (uint32_t side = 0; side < sideCount; ++side) {
+    if (index.flags[side] == kFlagInterior) continue;
+    pairOf(side, low, high);
+    const uint32_t fresh = static_cast<uint32_t>(index.groupSource.size());
+    const uint32_t group = groups.findOrInsert(low, high, fresh);
+    if (group == fresh) index.groupSource.push_back(side);
+    index.pointGroup[side] = group;
+  }
+  if (index.groupSource.empty()) return;
+  std::vector<bool> fromInterior(index.groupSource.size(), false);
+  for (uint32_t side = 0; side < sideCount; ++side) {
+    if (index.flags[side] != kFlagInterior) continue;
+    pairOf(side, low, high);
+    const uint32_t* group = groups.find(low, high);
+    if (group == nullptr || fromInterior[*group]) continue;
+    fromInterior[*group] = true;
+    index.groupSource[*group] = side;
+    index.pointGroup[side] = *group;
+  }
+}
+
 }  // namespace
 
 void buildStencilIndex(StencilIndex& index) {
   gatherFaces(index);
   weldVertices(index);
   indexSides(index);
+  groupSharedPoints(index);
 }
 
 // The side found by records runs from p to q, so its far corner is the one

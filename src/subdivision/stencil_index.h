@@ -16,6 +16,12 @@
 // finite vertices) stand at the same position. Each record is welded to the
 // welded number of the first record in list order that coincides with it;
 // records with a non-finite coordinate coincide with nothing but themselves.
+//
+// Shared points: the sides not flagged 0 that join the same two welded
+// numbers, in either direction, share one new point, that of the group's
+// source side (stencil_rules.h says which side that is). Groups are numbered
+// from 0 in face list order of their first sides not flagged 0; a side flagged
+// 0 belongs to a group only as its source.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +75,8 @@ struct StencilIndex {
   PairTable rimEndingAt;             // (welded end, 0) -> slot in rimSides
   PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
   std::vector<uint32_t> rimSides;    // two per slot: the first two rim sides
+  std::vector<uint32_t> pointGroup;  // side -> its group of shared points, or kNoSide
+  std::vector<uint32_t> groupSource; // group -> the side whose point it takes
 };
 
 void buildStencilIndex(StencilIndex& index);

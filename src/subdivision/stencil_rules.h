@@ -16,6 +16,15 @@
 // takes the four-point rule -1/16, 9/16, 9/16, -1/16 over the rim point before
 // a, a, b and the rim point after b; a missing rim neighbour is replaced by
 // the side's own end point on that side (a before, b after).
+//
+// Sides on top of each other: a pass gives one point to every side not
+// flagged 0 whose ends stand at the same two positions as another side's
+// (either direction; fins, repeated triangles, pieces meeting by position).
+// The point is the one the first such side flagged 0 in face list order gets
+// by the rules above, or when none is flagged 0, the one the first of them
+// gets. Every copy is then the same bits, however many triangles meet there
+// and in whatever order their lookups would find each other. Sides flagged 0
+// always keep their own stencil.
 #pragma once
 
 #include <cstdint>

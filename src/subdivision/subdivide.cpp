@@ -115,15 +115,34 @@ void splitFace(Vertex* const corners[3], Vertex* p0, Vertex* p1, Vertex* p2) {
   classifySplit(quad);
 }
 
+// Sides outside every group place their own points; a group's point is
+// placed once, from its source side, when the first of its sides needs it.
+struct SharedPoints {
+  std::vector<Point3> points;
+  std::vector<bool> placed;
+};
+
+Point3 placePoint(const IndexLookup& lookup, uint32_t side, double t, SharedPoints& shared) {
+  const uint32_t group = lookup.index.pointGroup[side];
+  if (group == kNoSide) return newPointOnSide(lookup, side, t);
+  if (!shared.placed[group]) {
+    shared.points[group] = newPointOnSide(lookup, lookup.index.groupSource[group], t);
+    shared.placed[group] = true;
+  }
+  return shared.points[group];
+}
+
 void placeAndSplit(const StencilIndex& index, int32_t& lastId) {
   const IndexLookup lookup{index};
   const double t = static_cast<double>(tension);
   const uint32_t faceCount = static_cast<uint32_t>(index.corners.size() / 3);
+  const std::size_t groups = index.groupSource.size();
+  SharedPoints shared{std::vector<Point3>(groups), std::vector<bool>(groups, false)};
   for (uint32_t f = 0; f < faceCount; ++f) {
     Vertex* points[3];
     Vertex* corners[3];
     for (uint32_t i = 0; i < 3; ++i) {
-      points[i] = appendVertex(vertexAt(newPointOnSide(lookup, 3 * f + i, t), ++lastId));
+      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t, shared), ++lastId));
       corners[i] = index.vertices[index.corners[3 * f + i]];
     }
     splitFace(corners, points[0], points[1], points[2]);

@@ -168,6 +168,25 @@ struct ScanLookup {
   }
 };
 
+// The side whose point a side takes: a side flagged 0 its own; any other the
+// first side in face-list order between the same two welded positions, in
+// either direction, that is flagged 0, or failing that the first such side.
+Side pointSide(const ScanLookup& lookup, Side s) {
+  if (lookup.flag(s) == kFlagInterior) return s;
+  const Vertex* a = lookup.weld(lookup.start(s));
+  const Vertex* b = lookup.weld(lookup.end(s));
+  const auto samePair = [&](Side t) {
+    const Vertex* p = lookup.weld(lookup.start(t));
+    const Vertex* q = lookup.weld(lookup.end(t));
+    return (p == a && q == b) || (p == b && q == a);
+  };
+  Side source = s;
+  const auto interior = [&](Side t) { return lookup.flag(t) == kFlagInterior && samePair(t); };
+  if (lookup.firstSide(interior, source)) return source;
+  lookup.firstSide(samePair, source);
+  return source;
+}
+
 Vertex pointVertex(Point3 p) {
   Vertex v{};
   v.x = static_cast<float>(p.x);
@@ -203,7 +222,8 @@ void referenceSubdivide() {
   const double t = tension;
   for (Face* f = currentFaceHead->next; f != nullptr; f = f->next) {
     Vertex points[3];
-    for (int i = 0; i < 3; ++i) points[i] = pointVertex(newPointOnSide(lookup, Side{f, i}, t));
+    for (int i = 0; i < 3; ++i)
+      points[i] = pointVertex(newPointOnSide(lookup, pointSide(lookup, Side{f, i}), t));
     int32_t ids[3];
     for (int i = 0; i < 3; ++i) {
       points[i].id = ids[i] = ++counter;
