@@ -29,7 +29,10 @@ Point stencilPoint(const IndexedMesh& mesh, const SideMap& sides, int a, int b) 
   for (int k = 0; k < 3; ++k) {
     const double value = (2 * t * (p[c1][k] + p[c2][k]) + (p[a][k] + p[b][k]) * 0.5) -
                          t * (((p[w1][k] + p[w2][k]) + p[w3][k]) + p[w4][k]);
-    result[k] = static_cast<float>(value);
+    // g++ 12 at -O3 vectorises this loop and keeps the double in two of the
+    // three coordinates; going through a volatile float forces the rounding.
+    volatile float rounded = static_cast<float>(value);
+    result[k] = rounded;
   }
   return result;
 }
