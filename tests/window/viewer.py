@@ -54,14 +54,17 @@ class ViewerError(RuntimeError):
 class Viewer:
   """One run of the program in its own window of the session."""
 
-  def __init__(self, session, executable, cwd=REPOSITORY):
+  def __init__(self, session, executable, cwd=REPOSITORY, command=None):
+    """command: the command line that starts the program, when that is not
+    the executable alone."""
     self.session = session
     self.output = bytearray()
     self.stderrPath = os.path.join(session.workDir, f"stderr-{time.monotonic_ns()}")
     with open(self.stderrPath, "w") as stderr:
       self.process = subprocess.Popen(
-          [os.path.abspath(executable)], cwd=cwd, env=dict(session.env, **programEnvironment()),
-          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr)
+          command or [os.path.abspath(executable)], cwd=cwd,
+          env=dict(session.env, **programEnvironment()), stdin=subprocess.DEVNULL,
+          stdout=subprocess.PIPE, stderr=stderr)
     os.set_blocking(self.process.stdout.fileno(), False)
     self.window = self._waitForWindow()
     self.origin = session.geometry(self.window)[:2]
