@@ -17,14 +17,16 @@
 // a, a, b and the rim point after b; a missing rim neighbour is replaced by
 // the side's own end point on that side (a before, b after).
 //
-// Sides on top of each other: a pass gives one point to every side not
-// flagged 0 whose ends stand at the same two positions as another side's
-// (either direction; fins, repeated triangles, pieces meeting by position).
-// The point is the one the first such side flagged 0 in face list order gets
-// by the rules above, or when none is flagged 0, the one the first of them
-// gets. Every copy is then the same bits, however many triangles meet there
-// and in whatever order their lookups would find each other. Sides flagged 0
-// always keep their own stencil.
+// Sides on top of each other: of the sides between the same two positions
+// (either direction: fins, repeated triangles, pieces meeting by position),
+// every one not flagged 0 gets one and the same point, computed by the rules
+// above for the first of them in face list order that is flagged 0, or when
+// none is, for the first of them. Sides flagged 0 keep their own stencil, so
+// a copy on a side with a stray flag takes the point of the neighbours it
+// lies on rather than opening a crack beside them. However many triangles
+// meet there, and in whatever order their lookups find each other, the copies
+// not flagged 0 are then the same bits. newPointOnSide computes the point of
+// the side it is given; which side that is, is the driver's part.
 #pragma once
 
 #include <cstdint>
