@@ -5,7 +5,6 @@
 // s subdivides, v/e/f print the vertex/edge/face lists, Escape quits.
 #include <GL/glut.h>
 
-#include "loader.h"
 #include "mesh.h"
 #include "view.h"
 
@@ -23,9 +22,7 @@ int main(int argc, char** argv) {
   glutMotionFunc(motion);
   glutKeyboardFunc(keyboard);
 
-  glutCreateMenu(modelMenu);
-  for (const ModelEntry& model : kModels) glutAddMenuEntry(model.label, model.value);
-  glutAttachMenu(GLUT_RIGHT_BUTTON);
+  attachModelMenu();
 
   glutMainLoop();
   return 0;

@@ -24,6 +24,10 @@ extern int mouseState;    // 0 (down) until the first left release, then -1
 extern int lastX, lastY;  // pointer at the press or last drag step
 extern float zoomFactor;  // 1.125 per z or x
 
+// The model menu on the right button: one entry per row of kModels, in table
+// order, handled by modelMenu.
+void attachModelMenu();
+
 void reshape(int width, int height);
 void display();
 void updateCamera();

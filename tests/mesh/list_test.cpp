@@ -1,7 +1,11 @@
 // Linked list operations of the store: appends, unlinks and emptying, run on
 // each of the five lists, whose tails are kept apart from their heads.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "mesh.h"
@@ -183,4 +187,36 @@ TEST(Lists, GenerationSelectorAndRepeatedInit) {
     EXPECT_EQ(edgeHead(other), nextEdgeHead) << other;
     EXPECT_EQ(faceHead(other), nextFaceHead) << other;
   }
+}
+
+namespace {
+
+// Caps the address space at what the process holds now plus some headroom.
+void capAddressSpace(rlim_t headroom) {
+  unsigned long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) std::exit(2);
+  std::fclose(statm);
+  const rlimit limit{pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom, RLIM_INFINITY};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(3);
+}
+
+}  // namespace
+
+// With the address space capped, appends soon find no memory: the program
+// ends with status 1 and says why. AddressSanitizer's heap lives in address
+// space reserved at start-up, which the cap does not reach, so only the other
+// builds can run out here; the test command runs the release build's tests.
+TEST(StoreDeathTest, OutOfMemoryEndsWithAMessage) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's heap is not limited by the address-space cap";
+#endif
+  EXPECT_EXIT(
+      {
+        resetStore();
+        capAddressSpace(64 << 20);
+        for (long i = 0; i < 100000000; ++i) appendVertex(Vertex{});
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(1), "^out of memory: cannot hold the mesh\n$");
 }

@@ -251,6 +251,12 @@ std::vector<MeshInput> shapeInputs() {
       fan("openHub40", 40, false),
       input("singleTriangle", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 2, 3}}, 3),
       input("openBox", kCube, {kCubeFaces.begin() + 2, kCubeFaces.end()}, 3),
+      // One corner 10^12 away, where double sums of floats round: the grouping
+      // of the stencil's sums shows in the last bits.
+      input("farCornerTetrahedron",
+            {{-1.32f, -1.24f, -0.47f}, {-1.07f, 1.4f, -0.71f}, {-0.67f, 0.85f, 0.72f},
+             {1e12f, -1e12f, 1e12f}},
+            kTetrahedronFaces, 3),
   };
   for (auto* family : {nonManifoldInputs, degenerateInputs, undecidedInputs}) {
     for (MeshInput& mesh : family()) inputs.push_back(mesh);

@@ -13,7 +13,8 @@
 void referenceClassifyEdges(int generation);
 
 // One subdivision pass over the store's lists, the obvious way: points from
-// the shared stencil template over a lookup that scans, P0..P2 appended, four
+// its own stencil, rim and ghost-corner rules (none of the production pass's
+// code) over a lookup that scans, P0..P2 appended, four
 // faces built by vertex id with makeFace, classification by
 // referenceClassifyEdges, then the renumbered copies made current. Appends are
 // checked (with gtest expectations) to land where a walk from the head ends.

@@ -3,6 +3,18 @@
 
 #include <algorithm>
 
+namespace {
+
+// The value a float coordinate holds. Through a volatile float because g++ 12
+// at -O3 has kept all the double bits of static_cast<float>(v) stored into a
+// std::array<double, 3> inside a loop it vectorises.
+double asStoredFloat(double value) {
+  volatile float stored = static_cast<float>(value);
+  return stored;
+}
+
+}  // namespace
+
 SideMap sideMap(const IndexedMesh& mesh) {
   SideMap sides;
   for (const auto& t : mesh.triangles) {
@@ -29,10 +41,7 @@ Point stencilPoint(const IndexedMesh& mesh, const SideMap& sides, int a, int b) 
   for (int k = 0; k < 3; ++k) {
     const double value = (2 * t * (p[c1][k] + p[c2][k]) + (p[a][k] + p[b][k]) * 0.5) -
                          t * (((p[w1][k] + p[w2][k]) + p[w3][k]) + p[w4][k]);
-    // g++ 12 at -O3 vectorises this loop and keeps the double in two of the
-    // three coordinates; going through a volatile float forces the rounding.
-    volatile float rounded = static_cast<float>(value);
-    result[k] = rounded;
+    result[k] = asStoredFloat(value);
   }
   return result;
 }

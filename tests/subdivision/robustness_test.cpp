@@ -9,6 +9,7 @@
 #include "loader.h"
 #include "mesh_fixtures.h"
 #include "pass_checks.h"
+#include "stencil_index.h"
 #include "subdivision.h"
 #include "test_meshes.h"
 
@@ -96,4 +97,30 @@ TEST(Robustness, SideFlaggedRimOrUndecidedInAClosedMesh) {
     SCOPED_TRACE(int(flag));
     EXPECT_EQ(pass(true, flag), expected);
   }
+}
+
+// Two records coincide when every coordinate differs by at most 1e-5 of the
+// bounding-box diagonal. With the box 17 long on the x axis that is the double
+// 17e-5, which the x distance from -r to q meets exactly when q is the float
+// just below it and r the rest (17 is a length whose rest fits a float); one
+// float beyond q is out of reach.
+TEST(Robustness, WeldToleranceIncludesItsExactValue) {
+  const double tolerance = 17 * 1e-5;
+  float q = static_cast<float>(tolerance);
+  if (q > tolerance) q = std::nextafter(q, 0.0f);
+  const float r = static_cast<float>(tolerance - q);
+  ASSERT_EQ(double(q) + double(r), tolerance);
+  resetStore();
+  const float xs[] = {-8, 9, -r, std::nextafter(q, 1.0f), q};
+  int id = 0;
+  for (float x : xs) {
+    Vertex v{};
+    v.id = ++id;
+    v.x = x;
+    appendVertex(v);
+  }
+  StencilIndex index;
+  buildStencilIndex(index);
+  ASSERT_DOUBLE_EQ(index.weldTolerance, tolerance);
+  EXPECT_EQ(index.weldedTo, (std::vector<uint32_t>{0, 1, 2, 3, 2}));
 }

@@ -149,15 +149,16 @@ class Viewer:
     self._act("mousedown", "1")
     self._act("mouseup", "1")
 
-  def drag(self, start, end, steps=8):
-    """A left-button drag in window coordinates, in even steps."""
+  def drag(self, start, end, steps=8, button=1):
+    """A drag in window coordinates, in even steps, with the left button
+    unless told (2 is the middle one)."""
     self.pointTo(*start)
-    self._act("mousedown", "1")
+    self._act("mousedown", str(button))
     for i in range(1, steps + 1):
       x = start[0] + (end[0] - start[0]) * i // steps
       y = start[1] + (end[1] - start[1]) * i // steps
       self._act("mousemove", "--window", str(self.window), str(x), str(y))
-    self._act("mouseup", "1")
+    self._act("mouseup", str(button))
 
   def _waitForMenu(self, shown):
     deadline = time.monotonic() + 10

@@ -25,6 +25,7 @@ PICTURE = os.path.join(viewer.REPOSITORY, "docs", "cylinder-two-passes.png")
 CUBE = scene.readObj(os.path.join(DATA, "Cube.obj"))
 SMALL_CUBE = scene.readObj(os.path.join(DATA, "SmallCube.obj"))
 CYLINDER = scene.readObj(os.path.join(DATA, "table.obj"))
+CUBE_CORNERS = [(x, y, z) for x in (-1, 1) for y in (-1, 1) for z in (-1, 1)]
 EXECUTABLE = None  # set from the command line
 
 
@@ -63,6 +64,13 @@ class WindowTest(unittest.TestCase):
     for name, got, want in zip(("left", "top", "right", "bottom"), measured, expected):
       self.assertAlmostEqual(got, want, delta=self.PIXEL_TOLERANCE,
                              msg=f"{name}: measured box {measured}, projected {expected}")
+
+  def assertBoxWithin(self, inner, outer):
+    """Each edge of one measured box inside the other's, to a pixel."""
+    for name, got, bound, inward in zip(("left", "top", "right", "bottom"), inner, outer,
+                                        (1, 1, -1, -1)):
+      self.assertGreaterEqual(inward * (got - bound), -self.PIXEL_TOLERANCE,
+                              msg=f"{name}: box {inner} reaches out of {outer}")
 
   def assertDrawing(self, image):
     """Only the background and the model's grey, at the window's size."""
@@ -176,8 +184,7 @@ class ViewCommands(WindowTest):
     outlineBox = self.outlines.box(LIGHT_GREY)
     filledBox = filled.box(LIGHT_GREY)
     self.assertGreater(filled.count(LIGHT_GREY), 5 * self.outlines.count(LIGHT_GREY))
-    self.assertGreaterEqual(filledBox[:2], outlineBox[:2])
-    self.assertLessEqual(filledBox[2:], outlineBox[2:])
+    self.assertBoxWithin(filledBox, outlineBox)
     self.program.key("o")
     again = self.program.screenshot()
     self.assertEqual(again.count(LIGHT_GREY), self.outlines.count(LIGHT_GREY))
@@ -199,13 +206,13 @@ class ViewCommands(WindowTest):
   def test_dragTurnsTheModel(self):
     self.program.click(600, 450)
     self.assertTrue(self.program.screenshot() == self.outlines, "a click turns nothing")
-    # Five pixels a degree: 100 pixels to the right turn the model 20 degrees.
-    self.program.drag((550, 450), (650, 450))
+    # Five pixels a degree: 150 pixels to the right turn the model 30 degrees
+    # about y, 100 down 20 about x, the turn about x applied last. The other
+    # order would move the box's right and bottom edges by about 7 pixels.
+    self.program.drag((500, 400), (650, 500))
     turned = self.program.screenshot()
     self.assertDrawing(turned)
-    self.assertFalse(turned == self.outlines)
-    corners = [(x, y, z) for x in (-1, 1) for y in (-1, 1) for z in (-1, 1)]
-    self.assertBoxNear(turned.box(LIGHT_GREY), scene.projectedBox(corners, rotY=20.0))
+    self.assertBoxNear(turned.box(LIGHT_GREY), scene.projectedBox(CUBE_CORNERS, rotX=20, rotY=30))
     self.finish(self.program)
 
   def test_upperCaseKeysChangeNothing(self):
@@ -232,6 +239,34 @@ class ModelChange(WindowTest):
     self.assertDrawing(image)
     self.assertBoxNear(image.box(LIGHT_GREY),
                        scene.projectedBox([(-0.5, -0.5, 0.5), (0.5, 0.5, 0.5)]))
+    self.finish(program)
+
+
+class ViewState(WindowTest):
+  """What turns the model, and what the view keeps while models change."""
+
+  def test_middleDragTurnsTheModelBeforeAnyLeftPress(self):
+    # Until the left button has been released once, any drag turns the model,
+    # measured from (0, 0): ending at (200, 150) means 40 degrees about y and
+    # 30 about x.
+    program = self.start()
+    program.chooseModel("Cube")
+    program.drag((100, 100), (200, 150), button=2)
+    image = program.screenshot()
+    self.assertDrawing(image)
+    self.assertBoxNear(image.box(LIGHT_GREY), scene.projectedBox(CUBE_CORNERS, rotX=30, rotY=40))
+    self.finish(program)
+
+  def test_turnZoomAndFillSurviveModelChanges(self):
+    program = self.start()
+    program.chooseModel("Cube")
+    program.drag((500, 400), (650, 500))
+    program.key("z")
+    program.key("o")
+    before = program.screenshot()
+    program.chooseModel("SmallCube")
+    program.chooseModel("Cube")
+    self.assertTrue(program.screenshot() == before)
     self.finish(program)
 
 
@@ -263,8 +298,7 @@ class Picture(WindowTest):
     self.assertDrawing(filled)
     outlineBox, filledBox = outlines.box(LIGHT_GREY), filled.box(LIGHT_GREY)
     self.assertGreater(filled.count(LIGHT_GREY), outlines.count(LIGHT_GREY))
-    self.assertGreaterEqual(filledBox[:2], outlineBox[:2])
-    self.assertLessEqual(filledBox[2:], outlineBox[2:])
+    self.assertBoxWithin(filledBox, outlineBox)
     if os.environ.get("UPDATE_PICTURE") == "1":
       self.savePicture(filled, outlines, outlineBox)
 

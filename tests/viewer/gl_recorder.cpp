@@ -1,0 +1,34 @@
+// Stand-ins for the library functions below, linked ahead of the shared
+// libraries as glutPostRedisplay's is (redraw_counter.cpp). Without a window
+// the real GLUT menu calls end the program and the real GL calls have no
+// context to act on. Every other GL call of the handlers goes to the library,
+// which does nothing without a current context.
+#include "gl_recorder.h"
+
+#include <GL/glu.h>
+#include <GL/glut.h>
+
+RecordedCalls recorded;
+
+extern "C" {
+
+int glutCreateMenu(void (*callback)(int)) {
+  recorded.menuHandler = callback;
+  return 1;
+}
+
+void glutAddMenuEntry(const char* label, int value) { recorded.entries.emplace_back(label, value); }
+
+void glutAttachMenu(int button) { recorded.attachedButtons.push_back(button); }
+
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+  recorded.perspectives.push_back({fovy, aspect, zNear, zFar});
+}
+
+void glBegin(GLenum mode) { recorded.begins.push_back(mode); }
+
+void glVertex3fv(const GLfloat* v) { recorded.vertices.push_back({v[0], v[1], v[2]}); }
+
+void glEnd() { ++recorded.ends; }
+
+}  // extern "C"
