@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "loader.h"
@@ -29,6 +30,14 @@ std::FILE* openMeshFile(const char* path) {
   return file;
 }
 
+// A store that cannot hold a record returns nullptr; the reader's vectors
+// throw. Both end the reading the same way.
+template <typename Record>
+Record* held(Record* record) {
+  if (record == nullptr) throw std::bad_alloc();
+  return record;
+}
+
 // Reads up to count tokens of the kind parse accepts; the first token that
 // does not parse is left for the statement loop. Returns how many parsed.
 template <typename Number, typename Parse>
@@ -52,7 +61,7 @@ void readVertex(ReadState& state) {
   vertex.x = coordinates[0];
   vertex.y = coordinates[1];
   vertex.z = coordinates[2];
-  state.vertices.push_back(appendVertex(vertex));
+  state.vertices.push_back(held(appendVertex(vertex)));
 }
 
 Vertex* vertexWithId(const ReadState& state, int id) {
@@ -76,14 +85,27 @@ void readTriangle(ReadState& state) {
     edge.start = corners[k];
     edge.end = corners[(k + 1) % 3];
     face.v[k] = corners[k];
-    face.e[k] = appendEdge(edge, kCurrentGeneration);
+    face.e[k] = held(appendEdge(edge, kCurrentGeneration));
   }
   face.id = ++state.facesMade;
-  appendFace(face, kCurrentGeneration);
+  held(appendFace(face, kCurrentGeneration));
 }
 
 bool isKeyword(const Token& token, char letter) {
   return token.length == 1 && token.text[0] == letter;
+}
+
+void readStatements(std::FILE* file) {
+  ReadState state;
+  startTokens(state.tokens, file);
+  Token token;
+  while (nextToken(state.tokens, token)) {
+    if (isKeyword(token, 'v')) {
+      readVertex(state);
+    } else if (isKeyword(token, 'f')) {
+      readTriangle(state);
+    }
+  }
 }
 
 }  // namespace
@@ -95,16 +117,16 @@ void loadMesh(const char* path) {
   std::fclose(file);
 }
 
+// Out of memory, whatever was read goes: a model without some of its
+// triangles would pass for the file's.
 void readMesh(std::FILE* file) {
-  ReadState state;
-  startTokens(state.tokens, file);
-  Token token;
-  while (nextToken(state.tokens, token)) {
-    if (isKeyword(token, 'v')) {
-      readVertex(state);
-    } else if (isKeyword(token, 'f')) {
-      readTriangle(state);
-    }
+  try {
+    readStatements(file);
+    classifyEdges(kCurrentGeneration);
+  } catch (const std::bad_alloc&) {
+    emptyList(currentFaceHead);
+    emptyList(currentEdgeHead);
+    emptyList(vertexHead);
+    std::fputs("model not loaded: out of memory while reading it\n", stderr);
   }
-  classifyEdges(kCurrentGeneration);
 }

@@ -3,8 +3,10 @@
 // records can then reuse its memory), place the new points of every face and
 // build and classify its four triangles in the next generation, and make
 // that generation current.
+#include <new>
 #include <vector>
 
+#include "pass_budget.h"
 #include "stencil_index.h"
 #include "subdivision.h"
 
@@ -152,10 +154,18 @@ void makeNextCurrent() {
 void subdivide() {
   const Vertex* last = lastVertex();
   if (last == nullptr) return;
+  // Refused passes leave the store as it was: nothing changes before here.
+  const PassNeeds needs = passNeeds(countMesh());
+  if (!passCanBeMade(needs)) return;
   int32_t lastId = last->id;
   {
     StencilIndex index;
-    buildStencilIndex(index);
+    try {
+      buildStencilIndex(index);
+    } catch (const std::bad_alloc&) {
+      reportIndexOutOfMemory(needs);
+      return;
+    }
     emptyList(currentFaceHead);
     emptyList(currentEdgeHead);
     placeAndSplit(index, lastId);

@@ -11,7 +11,9 @@
 // the formula uses this float widened to double.
 extern float tension;
 
-// Runs one pass. Does nothing while no model is loaded (empty vertex list).
+// Runs one pass. Does nothing while no model is loaded (empty vertex list),
+// nor, apart from one line on standard error, when the pass cannot be made:
+// an id would pass passIdLimit or its memory cannot be had (pass_budget.h).
 // New vertex ids continue after the last vertex's; faces and edges of the
 // next generation are numbered 1, 2, 3 ... and copied into the current lists.
 // The next edge list keeps the records the new faces point at, so it grows by
