@@ -83,16 +83,12 @@ uint64_t addressSpaceAvailable() {
   return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
 }
 
-// A file holding one number, or "max" for no limit.
+// A file holding one number; false for anything else, v2's "max" included.
 bool readGroupNumber(const char* dir, const char* name, uint64_t& value) {
   char path[4096];
   char text[64];
   if (std::snprintf(path, sizeof path, "%s/%s", dir, name) >= static_cast<int>(sizeof path)) return false;
   if (!readSmallFile(path, text, sizeof text)) return false;
-  if (std::strncmp(text, "max", 3) == 0) {
-    value = kUnlimited;
-    return true;
-  }
   char* end = nullptr;
   value = std::strtoull(text, &end, 10);
   return end != text;
@@ -101,7 +97,7 @@ bool readGroupNumber(const char* dir, const char* name, uint64_t& value) {
 uint64_t groupHeadroom(const char* dir, const char* limitFile, const char* usageFile) {
   uint64_t limit = kUnlimited;
   uint64_t usage = 0;
-  if (!readGroupNumber(dir, limitFile, limit) || limit == kUnlimited) return kUnlimited;
+  if (!readGroupNumber(dir, limitFile, limit)) return kUnlimited;
   if (!readGroupNumber(dir, usageFile, usage)) return kUnlimited;
   return limit > usage ? limit - usage : 0;
 }

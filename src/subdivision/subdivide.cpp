@@ -3,6 +3,7 @@
 // records can then reuse its memory), place the new points of every face and
 // build and classify its four triangles in the next generation, and make
 // that generation current.
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -159,16 +160,18 @@ void subdivide() {
   if (!passCanBeMade(needs)) return;
   int32_t lastId = last->id;
   {
-    StencilIndex index;
+    // Even an empty index allocates; on the heap, it can fail inside the try.
+    std::unique_ptr<StencilIndex> index;
     try {
-      buildStencilIndex(index);
+      index = std::make_unique<StencilIndex>();
+      buildStencilIndex(*index);
     } catch (const std::bad_alloc&) {
       reportIndexOutOfMemory(needs);
       return;
     }
     emptyList(currentFaceHead);
     emptyList(currentEdgeHead);
-    placeAndSplit(index, lastId);
+    placeAndSplit(*index, lastId);
   }
   makeNextCurrent();
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "failing_allocation.h"
 #include "loader.h"
 #include "mesh_fixtures.h"
 #include "pass_budget.h"
@@ -115,6 +116,38 @@ TEST_F(RefusedPass, WhenTheMemoryCannotBeHadAndTheNextPassIsUnharmed) {
   injectedAvailable = needed;
   expectMade(4 * 4 * 96);
   EXPECT_TRUE(imageOfStore() == twoPasses);
+}
+
+// Every allocation of the index in turn fails: each time the pass is refused
+// and the store kept, until the pass is made as if nothing had failed.
+TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
+  loadFile("table.obj");
+  subdivide();
+  subdivide();
+  const StoreImage twoPasses = imageOfStore();
+  loadFile("table.obj");
+  subdivide();
+  int failures = 0;
+  for (long failAt = 1; failAt < 1000; ++failAt) {
+    SCOPED_TRACE("allocation " + std::to_string(failAt));
+    const StoreImage before = imageOfStore();
+    testing::internal::CaptureStderr();
+    failNewAfter(failAt);
+    subdivide();
+    const bool failed = newHasFailed();
+    failNewAfter(0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    checkLists();
+    if (!failed) {
+      EXPECT_EQ(said, "");
+      EXPECT_TRUE(imageOfStore() == twoPasses);
+      break;
+    }
+    ++failures;
+    EXPECT_TRUE(imageOfStore() == before);
+    EXPECT_EQ(said.rfind("subdivision pass not made: out of memory for its index (it needs ", 0), 0u) << said;
+  }
+  EXPECT_GE(failures, 10);
 }
 
 // A pass the budget lets through must not run out of room for its records.
