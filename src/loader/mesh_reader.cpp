@@ -1,6 +1,7 @@
 // The mesh file reader.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -108,10 +109,17 @@ void readStatements(std::FILE* file) {
   }
 }
 
+void reportOutOfMemory() { std::fputs("model not loaded: out of memory while reading it\n", stderr); }
+
 }  // namespace
 
 void loadMesh(const char* path) {
+  errno = 0;
   std::FILE* file = openMeshFile(path);
+  if (file == nullptr && errno == ENOMEM) {
+    reportOutOfMemory();
+    return;
+  }
   if (file == nullptr) std::exit(1);
   readMesh(file);
   std::fclose(file);
@@ -127,6 +135,6 @@ void readMesh(std::FILE* file) {
     emptyList(currentFaceHead);
     emptyList(currentEdgeHead);
     emptyList(vertexHead);
-    std::fputs("model not loaded: out of memory while reading it\n", stderr);
+    reportOutOfMemory();
   }
 }
