@@ -104,8 +104,8 @@ uint64_t groupHeadroom(const char* dir, const char* limitFile, const char* usage
 
 // A limit anywhere above the group applies to it too, so every ancestor up to
 // the mount's root is read.
-uint64_t hierarchyHeadroom(const char* mount, const char* path, std::size_t pathLength,
-                           const char* limitFile, const char* usageFile) {
+uint64_t hierarchyHeadroom(const char* mount, const char* path, std::size_t pathLength, const char* limitFile,
+                           const char* usageFile) {
   char dir[4096];
   const int written = std::snprintf(dir, sizeof dir, "%s%.*s", mount, static_cast<int>(pathLength), path);
   if (written < 0 || written >= static_cast<int>(sizeof dir)) return kUnlimited;
@@ -152,8 +152,8 @@ PassNeeds passNeeds(const MeshCounts& counts) {
   needs.lastEdgeId = nextEdgesAfter;
   needs.lastFaceId = 4 * faces;
   const int64_t vertexBytes = 3 * faces * static_cast<int64_t>(recordBytes<Vertex>());
-  const int64_t edgeBytes =
-      (12 * faces + nextEdgesAfter - static_cast<int64_t>(counts.currentEdges)) * static_cast<int64_t>(recordBytes<Edge>());
+  const int64_t edgeBytes = (12 * faces + nextEdgesAfter - static_cast<int64_t>(counts.currentEdges)) *
+                            static_cast<int64_t>(recordBytes<Edge>());
   const int64_t faceBytes = (8 - 1) * faces * static_cast<int64_t>(recordBytes<Face>());
   const uint64_t indexBytes =
       atLeastZero(counts.lastVertexId) * kIndexBytesPerVertex + 3 * counts.faces * kIndexBytesPerSide;
@@ -167,8 +167,9 @@ bool passCanBeMade(const PassNeeds& needs) {
                     : needs.lastFaceId > passIdLimit ? "face"
                                                      : nullptr;
   if (ids != nullptr) {
-    std::fprintf(stderr, "subdivision pass not made: its %s ids would pass %lld (it needs %.1f MiB of memory)\n",
-                 ids, static_cast<long long>(passIdLimit), mebibytes(needs.bytes));
+    std::fprintf(stderr,
+                 "subdivision pass not made: its %s ids would pass %lld (it needs %.1f MiB of memory)\n", ids,
+                 static_cast<long long>(passIdLimit), mebibytes(needs.bytes));
     return false;
   }
   const uint64_t available = memoryAvailable();
@@ -179,7 +180,8 @@ bool passCanBeMade(const PassNeeds& needs) {
 }
 
 void reportIndexOutOfMemory(const PassNeeds& needs) {
-  std::fprintf(stderr, "subdivision pass not made: out of memory for its index (it needs %.1f MiB of memory)\n",
+  std::fprintf(stderr,
+               "subdivision pass not made: out of memory for its index (it needs %.1f MiB of memory)\n",
                mebibytes(needs.bytes));
 }
 
@@ -201,14 +203,16 @@ uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root) {
     const char* lineEnd = std::strchr(line, '\n');
     if (lineEnd == nullptr) lineEnd = line + std::strlen(line);
     const char* first = static_cast<const char*>(std::memchr(line, ':', lineEnd - line));
-    const char* second = first ? static_cast<const char*>(std::memchr(first + 1, ':', lineEnd - first - 1)) : nullptr;
+    const char* second =
+        first ? static_cast<const char*>(std::memchr(first + 1, ':', lineEnd - first - 1)) : nullptr;
     if (second != nullptr) {
       const char* path = second + 1;
       const std::size_t pathLength = lineEnd - path;
       const std::size_t controllersLength = second - first - 1;
       if (controllersLength == 0) {
         least = std::min(least, hierarchyHeadroom(root, path, pathLength, "memory.max", "memory.current"));
-        least = std::min(least, hierarchyHeadroom(unifiedMount, path, pathLength, "memory.max", "memory.current"));
+        least = std::min(least,
+                         hierarchyHeadroom(unifiedMount, path, pathLength, "memory.max", "memory.current"));
       } else if (listsController(first + 1, controllersLength, "memory")) {
         least = std::min(least, hierarchyHeadroom(memoryMount, path, pathLength, "memory.limit_in_bytes",
                                                   "memory.usage_in_bytes"));

@@ -1,6 +1,8 @@
 // Passes that cannot be made: refused at the id limit and where the memory
 // probe says no, leaving the store exactly as it was, with one line on
 // standard error; and the probes' reading of the kernel's files.
+#include "pass_budget.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +14,6 @@
 #include "failing_allocation.h"
 #include "loader.h"
 #include "mesh_fixtures.h"
-#include "pass_budget.h"
 #include "subdivision.h"
 #include "view.h"
 
@@ -177,9 +178,10 @@ class ScratchDirectory : public ::testing::Test {
 using MemoryProbes = ScratchDirectory;
 
 TEST_F(MemoryProbes, MeminfoGivesAvailablePlusFreeSwapInBytes) {
-  EXPECT_EQ(meminfoAvailable("MemTotal:       16000 kB\nMemFree:         1000 kB\n"
-                             "MemAvailable:    3000 kB\nSwapTotal:        500 kB\nSwapFree:          24 kB\n"),
-            3024u * 1024);
+  EXPECT_EQ(
+      meminfoAvailable("MemTotal:       16000 kB\nMemFree:         1000 kB\n"
+                       "MemAvailable:    3000 kB\nSwapTotal:        500 kB\nSwapFree:          24 kB\n"),
+      3024u * 1024);
   EXPECT_EQ(meminfoAvailable("MemAvailable: 8 kB\n"), 8u * 1024);
   EXPECT_EQ(meminfoAvailable("MemTotal: 16000 kB\nMemFree: 1000 kB\n"), UINT64_MAX);
 }
