@@ -11,6 +11,17 @@
 
 namespace {
 
+// The store refuses an append only when memory cannot be had; a mesh that
+// does not fit ends the process, as it always has.
+template <typename Record>
+Record* held(Record* appended) {
+  if (appended == nullptr) {
+    std::fputs("out of memory: cannot hold the mesh\n", stderr);
+    std::exit(EXIT_FAILURE);
+  }
+  return appended;
+}
+
 struct ReadState {
   TokenReader tokens;
   std::vector<Vertex*> vertices;  // vertices[i] has id i + 1
@@ -52,7 +63,7 @@ void readVertex(ReadState& state) {
   vertex.x = coordinates[0];
   vertex.y = coordinates[1];
   vertex.z = coordinates[2];
-  state.vertices.push_back(appendVertex(vertex));
+  state.vertices.push_back(held(appendVertex(vertex)));
 }
 
 Vertex* vertexWithId(const ReadState& state, int id) {
@@ -76,10 +87,10 @@ void readTriangle(ReadState& state) {
     edge.start = corners[k];
     edge.end = corners[(k + 1) % 3];
     face.v[k] = corners[k];
-    face.e[k] = appendEdge(edge, kCurrentGeneration);
+    face.e[k] = held(appendEdge(edge, kCurrentGeneration));
   }
   face.id = ++state.facesMade;
-  appendFace(face, kCurrentGeneration);
+  held(appendFace(face, kCurrentGeneration));
 }
 
 bool isKeyword(const Token& token, char letter) {
