@@ -19,11 +19,11 @@ namespace {
 
 constexpr uint64_t kUnlimited = UINT64_MAX;
 
-// A record of the store is a malloc chunk of its own: the size word and the
-// record, in 16-byte steps, at least 32 bytes.
+// A record of the store is a slot of its pool's slabs; the slab headers are
+// a few bytes a megabyte.
 template <typename Record>
 constexpr uint64_t recordBytes() {
-  return std::max<uint64_t>(32, (sizeof(Record) + sizeof(std::size_t) + 15) / 16 * 16);
+  return (sizeof(Record) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
 }
 
 // The index (stencil_index.h) at its peak, while it welds: per vertex its
@@ -135,29 +135,32 @@ bool listsController(const char* controllers, std::size_t length, const char* na
 MeshCounts countMesh() {
   MeshCounts counts{};
   for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) ++counts.faces;
-  for (const Edge* e = currentEdgeHead->next; e != nullptr; e = e->next) ++counts.currentEdges;
-  for (const Edge* e = nextEdgeHead->next; e != nullptr; e = e->next) ++counts.nextEdges;
+  if (currentEdgesFromPasses()) {
+    counts.lastEdgeId = lastEdge(kCurrentGeneration)->id;
+  } else {
+    for (const Edge* e = currentEdgeHead->next; e != nullptr; e = e->next) ++counts.readerEdges;
+  }
   counts.lastVertexId = lastVertex()->id;
   return counts;
 }
 
-// The pass adds three vertices, four faces and twelve edges per face to the
-// next generation, then copies the next faces and every next edge into the
-// current lists, which it emptied first; the next faces go once copied.
+// The pass adds three vertices, four faces and twelve edges per face. It
+// frees the current faces and the reader's edges first, and their records go
+// to the new ones.
 PassNeeds passNeeds(const MeshCounts& counts) {
-  const int64_t faces = static_cast<int64_t>(counts.faces);
-  const int64_t nextEdgesAfter = static_cast<int64_t>(counts.nextEdges) + 12 * faces;
+  const uint64_t faces = counts.faces;
   PassNeeds needs{};
-  needs.lastVertexId = counts.lastVertexId + 3 * faces;
-  needs.lastEdgeId = nextEdgesAfter;
-  needs.lastFaceId = 4 * faces;
-  const int64_t vertexBytes = 3 * faces * static_cast<int64_t>(recordBytes<Vertex>());
-  const int64_t edgeBytes = (12 * faces + nextEdgesAfter - static_cast<int64_t>(counts.currentEdges)) *
-                            static_cast<int64_t>(recordBytes<Edge>());
-  const int64_t faceBytes = (8 - 1) * faces * static_cast<int64_t>(recordBytes<Face>());
-  const uint64_t indexBytes =
-      atLeastZero(counts.lastVertexId) * kIndexBytesPerVertex + 3 * counts.faces * kIndexBytesPerSide;
-  needs.bytes = atLeastZero(vertexBytes + edgeBytes + faceBytes) + indexBytes + kHeadroom;
+  needs.lastVertexId = counts.lastVertexId + static_cast<int64_t>(3 * faces);
+  needs.lastEdgeId = counts.lastEdgeId + static_cast<int64_t>(12 * faces);
+  needs.lastFaceId = static_cast<int64_t>(4 * faces);
+  needs.vertices = 3 * faces;
+  needs.edges = 12 * faces > counts.readerEdges ? 12 * faces - counts.readerEdges : 0;
+  needs.faces = 3 * faces;
+  const uint64_t records = needs.vertices * recordBytes<Vertex>() + needs.edges * recordBytes<Edge>() +
+                           needs.faces * recordBytes<Face>();
+  const uint64_t index =
+      atLeastZero(counts.lastVertexId) * kIndexBytesPerVertex + 3 * faces * kIndexBytesPerSide;
+  needs.bytes = records + index + kHeadroom;
   return needs;
 }
 
@@ -182,6 +185,12 @@ bool passCanBeMade(const PassNeeds& needs) {
 void reportIndexOutOfMemory(const PassNeeds& needs) {
   std::fprintf(stderr,
                "subdivision pass not made: out of memory for its index (it needs %.1f MiB of memory)\n",
+               mebibytes(needs.bytes));
+}
+
+void reportRecordsOutOfMemory(const PassNeeds& needs) {
+  std::fprintf(stderr,
+               "subdivision pass not made: out of memory for its records (it needs %.1f MiB of memory)\n",
                mebibytes(needs.bytes));
 }
 

@@ -28,10 +28,10 @@ extern uint64_t (*memoryAvailable)();
 
 // The counts of the store a pass starts from.
 struct MeshCounts {
-  uint64_t faces;         // current face list
-  uint64_t currentEdges;  // current edge list
-  uint64_t nextEdges;     // next edge list: the edges of earlier passes
-  int64_t lastVertexId;   // id of the last vertex (ids run 1, 2, 3 ... in list order)
+  uint64_t faces;        // current face list
+  uint64_t readerEdges;  // current edges that came from a load, which the pass frees
+  int64_t lastEdgeId;    // id of the last edge of earlier passes, 0 before the first
+  int64_t lastVertexId;  // id of the last vertex (ids run 1, 2, 3 ... in list order)
 };
 
 struct PassNeeds {
@@ -39,13 +39,18 @@ struct PassNeeds {
   int64_t lastVertexId;
   int64_t lastEdgeId;
   int64_t lastFaceId;
-  // The records it would add beyond those it frees, its index, and room for
-  // drawing and printing the result afterwards.
+  // The records to reserve before anything is freed: those the pass appends,
+  // less the faces and the reader's edges it frees before appending.
+  uint64_t vertices;
+  uint64_t edges;
+  uint64_t faces;
+  // Those records, the index, and room to draw and print the result.
   uint64_t bytes;
 };
 
-// The counts of the store as it is now: walks the current face and both edge
-// lists. The vertex list must not be empty.
+// The counts of the store as it is now, between passes: walks the current
+// face list, and the current edge list after a load. The vertex list must not
+// be empty.
 MeshCounts countMesh();
 
 PassNeeds passNeeds(const MeshCounts& counts);
@@ -56,8 +61,10 @@ PassNeeds passNeeds(const MeshCounts& counts);
 // more than memoryAvailable gives.
 bool passCanBeMade(const PassNeeds& needs);
 
-// The line for a pass that ran out of memory while building its index.
+// The lines for a pass that ran out of memory while building its index, and
+// for one whose records the store could not reserve.
 void reportIndexOutOfMemory(const PassNeeds& needs);
+void reportRecordsOutOfMemory(const PassNeeds& needs);
 
 // The least of: the address-space limit (RLIMIT_AS) less the address space in
 // use, MemAvailable plus SwapFree, and for the process's control group and

@@ -23,7 +23,7 @@ uint64_t injectedAvailable = 0;
 uint64_t injectedMemory() { return injectedAvailable; }
 
 // Everything a refused pass must leave alone: the three listings, and the
-// next lists that a later pass builds on.
+// next lists, empty between passes.
 struct StoreImage {
   std::string vertices, edges, faces;
   int nextEdges, nextFaces;
@@ -151,11 +151,19 @@ TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
   EXPECT_GE(failures, 10);
 }
 
-// A pass the budget lets through must not run out of room for its records.
+// A pass the budget lets through must not run out of room for its records:
+// what it reserves and what it frees make up all it appends.
 TEST(PassNeeds, NeverLessThanTheRecordsThePassAdds) {
   const uint64_t faces = 1u << 20;
-  const PassNeeds needs = passNeeds({faces, 12 * faces, 12 * faces, 1 << 19});
-  EXPECT_GE(needs.bytes, 3 * faces * sizeof(Vertex) + 12 * faces * sizeof(Edge) + 4 * faces * sizeof(Face));
+  for (const MeshCounts& counts :
+       {MeshCounts{faces, 3 * faces, 0, 1 << 19}, MeshCounts{faces, 0, 1 << 24, 1 << 19}}) {
+    const PassNeeds needs = passNeeds(counts);
+    EXPECT_EQ(needs.vertices, 3 * faces);
+    EXPECT_EQ(needs.edges + counts.readerEdges, 12 * faces);
+    EXPECT_EQ(needs.faces + faces, 4 * faces);
+    EXPECT_GE(needs.bytes,
+              needs.vertices * sizeof(Vertex) + needs.edges * sizeof(Edge) + needs.faces * sizeof(Face));
+  }
 }
 
 class ScratchDirectory : public ::testing::Test {
