@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "big_array.h"
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define POOL_UNDER_ASAN 1
@@ -31,17 +33,27 @@ struct PoolSlab {
 
 namespace {
 
-// Large enough that the slab count stays small for millions of records,
-// small enough that a small model does not hold much unused room.
-constexpr std::size_t kSlabBytes = (std::size_t(1) << 20) - 64;
+// Slabs taken one at a time double from the first size to the last, so a
+// small model holds little unused room and a large one few slabs.
+constexpr std::size_t kFirstSlabBytes = std::size_t(64) << 10;
+constexpr std::size_t kLastSlabBytes = std::size_t(32) << 20;
 
 unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char*>(slab + 1); }
 
 // A count too large for the address space gets nullptr without asking the
 // heap.
 PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity) {
-  if (capacity > (SIZE_MAX - sizeof(PoolSlab)) / pool.recordSize) return nullptr;
-  void* memory = std::malloc(sizeof(PoolSlab) + capacity * pool.recordSize);
+  if (capacity > (SIZE_MAX - sizeof(PoolSlab) - kHugePageBytes) / pool.recordSize) return nullptr;
+  std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
+  void* memory = nullptr;
+  if (bytes >= kHugePagesFrom) {
+    // A large slab is filled right after it is taken, as a big array is;
+    // its rounding to whole huge pages gives room for more records.
+    memory = takeHugeMemory(bytes, bytes);
+    capacity = (bytes - sizeof(PoolSlab)) / pool.recordSize;
+  } else {
+    memory = std::malloc(bytes);
+  }
   if (memory == nullptr) return nullptr;
   auto* slab = static_cast<PoolSlab*>(memory);
   slab->next = nullptr;
@@ -72,7 +84,7 @@ void freeSlab(const RecordPool& pool, PoolSlab* slab) {
 RecordPool makeRecordPool(std::size_t recordSize) {
   RecordPool pool{};
   pool.recordSize = recordSize;
-  pool.slabRecords = (kSlabBytes - sizeof(PoolSlab)) / recordSize;
+  pool.slabRecords = (kFirstSlabBytes - sizeof(PoolSlab)) / recordSize;
   return pool;
 }
 
@@ -93,6 +105,7 @@ void* takeRecord(RecordPool& pool) {
     if (slab == nullptr) return nullptr;
     appendSlab(pool, slab);
     pool.filling = slab;
+    if (pool.slabRecords * pool.recordSize < kLastSlabBytes) pool.slabRecords *= 2;
   }
   void* record = recordsOf(pool.filling) + pool.filling->cut++ * pool.recordSize;
   POOL_UNPOISON(record, pool.recordSize);

@@ -22,7 +22,7 @@ struct PoolSlab;
 
 struct RecordPool {
   std::size_t recordSize;
-  std::size_t slabRecords;  // capacity of the slabs taken one at a time
+  std::size_t slabRecords;  // capacity of the next slab taken for a single record
   PoolSlab* firstSlab;  // every slab, in the order taken
   PoolSlab* lastSlab;
   PoolSlab* filling;    // the slab fresh records are cut from, nullptr before the first
