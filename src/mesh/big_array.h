@@ -1,6 +1,6 @@
 // BigArray: std::vector for the large flat arrays the store's helpers and the
 // subdivision pass build and drop within one call (indexes, hash tables).
-// An array of 2 MiB or more is written right after it is taken, so its
+// An array of 4 MiB or more is written right after it is taken, so its
 // cost is mostly first-touch page faults; where a fault costs much more than
 // clearing a page (the virtual machines this was measured on), asking for
 // transparent huge pages makes one fault per 2 MiB instead of per 4 KiB.
@@ -17,16 +17,19 @@
 #include <vector>
 
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
-constexpr std::size_t kHugePagesFrom = kHugePageBytes;
+constexpr std::size_t kHugePagesFrom = 2 * kHugePageBytes;
 
-// Memory for at least kHugePagesFrom bytes, aligned to a huge page, its whole
-// huge pages advised as such (the partial one at the end stays in small
-// pages, so nothing is rounded up); nullptr when it cannot be had. Given
-// back with std::free.
+// Memory for a block of at least kHugePagesFrom bytes from malloc, the whole
+// huge pages inside it advised as such; the block is not aligned or rounded
+// (which would cost up to a huge page per block), so its ends stay in small
+// pages. nullptr when it cannot be had; given back with std::free.
 inline void* takeHugeMemory(std::size_t bytes) {
-  void* memory = nullptr;
-  if (posix_memalign(&memory, kHugePageBytes, bytes) != 0) return nullptr;
-  madvise(memory, bytes / kHugePageBytes * kHugePageBytes, MADV_HUGEPAGE);
+  void* memory = std::malloc(bytes);
+  if (memory == nullptr) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
+  const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  const uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   return memory;
 }
 
