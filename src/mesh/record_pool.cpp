@@ -36,7 +36,7 @@ namespace {
 // Slabs taken one at a time double from the first size to the last, so a
 // small model holds little unused room and a large one few slabs.
 constexpr std::size_t kFirstSlabBytes = std::size_t(64) << 10;
-constexpr std::size_t kLastSlabBytes = std::size_t(32) << 20;
+constexpr std::size_t kLastSlabBytes = std::size_t(8) << 20;
 
 unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char*>(slab + 1); }
 
