@@ -1,6 +1,6 @@
 // BigArray: std::vector for the large flat arrays the store's helpers and the
 // subdivision pass build and drop within one call (indexes, hash tables).
-// An array of several megabytes is written right after it is taken, so its
+// An array of 4 MiB or more is written right after it is taken, so its
 // cost is mostly first-touch page faults; where a fault costs much more than
 // clearing a page (the virtual machines this was measured on), asking for
 // transparent huge pages makes one fault per 2 MiB instead of per 4 KiB.
@@ -17,15 +17,19 @@
 #include <vector>
 
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
-constexpr std::size_t kHugePagesFrom = 4 * kHugePageBytes;
+constexpr std::size_t kHugePagesFrom = 2 * kHugePageBytes;
 
-// Memory for `bytes` bytes, aligned to and rounded up to whole huge pages and
-// advised as such when it is at least kHugePagesFrom; nullptr when it cannot
-// be had. roundedBytes receives the usable size.
-inline void* takeHugeMemory(std::size_t bytes, std::size_t& roundedBytes) {
-  roundedBytes = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-  void* memory = std::aligned_alloc(kHugePageBytes, roundedBytes);
-  if (memory != nullptr) madvise(memory, roundedBytes, MADV_HUGEPAGE);
+// Memory for a block of at least kHugePagesFrom bytes from malloc, the whole
+// huge pages inside it advised as such; the block is not aligned or rounded
+// (which would cost up to a huge page per block), so its ends stay in small
+// pages. nullptr when it cannot be had; given back with std::free.
+inline void* takeHugeMemory(std::size_t bytes) {
+  void* memory = std::malloc(bytes);
+  if (memory == nullptr) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
+  const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  const uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   return memory;
 }
 
@@ -38,11 +42,10 @@ struct BigArrayAllocator {
   BigArrayAllocator(const BigArrayAllocator<U>&) {}
 
   T* allocate(std::size_t n) {
-    if (n > (SIZE_MAX - kHugePageBytes) / sizeof(T)) throw std::bad_alloc();
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
     const std::size_t bytes = n * sizeof(T);
     if (bytes < kHugePagesFrom) return static_cast<T*>(::operator new(bytes));
-    std::size_t rounded;
-    void* memory = takeHugeMemory(bytes, rounded);
+    void* memory = takeHugeMemory(bytes);
     if (memory == nullptr) throw std::bad_alloc();
     return static_cast<T*>(memory);
   }

@@ -36,24 +36,17 @@ namespace {
 // Slabs taken one at a time double from the first size to the last, so a
 // small model holds little unused room and a large one few slabs.
 constexpr std::size_t kFirstSlabBytes = std::size_t(64) << 10;
-constexpr std::size_t kLastSlabBytes = std::size_t(32) << 20;
+constexpr std::size_t kLastSlabBytes = std::size_t(8) << 20;
 
 unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char*>(slab + 1); }
 
 // A count too large for the address space gets nullptr without asking the
 // heap.
 PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity) {
-  if (capacity > (SIZE_MAX - sizeof(PoolSlab) - kHugePageBytes) / pool.recordSize) return nullptr;
-  std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
-  void* memory = nullptr;
-  if (bytes >= kHugePagesFrom) {
-    // A large slab is filled right after it is taken, as a big array is;
-    // its rounding to whole huge pages gives room for more records.
-    memory = takeHugeMemory(bytes, bytes);
-    capacity = (bytes - sizeof(PoolSlab)) / pool.recordSize;
-  } else {
-    memory = std::malloc(bytes);
-  }
+  if (capacity > (SIZE_MAX - sizeof(PoolSlab)) / pool.recordSize) return nullptr;
+  const std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
+  // A large slab is filled right after it is taken, as a big array is.
+  void* memory = bytes >= kHugePagesFrom ? takeHugeMemory(bytes) : std::malloc(bytes);
   if (memory == nullptr) return nullptr;
   auto* slab = static_cast<PoolSlab*>(memory);
   slab->next = nullptr;
