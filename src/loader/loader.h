@@ -39,7 +39,9 @@ void modelMenu(int value);
 
 // Reads the mesh file at path into the current generation and classifies it.
 // A file that cannot be opened for reading (missing, unreadable, a directory)
-// ends the process with status 1 and no message. Within the file:
+// ends the process with status 1 and no message. Running out of memory, while
+// opening the file or reading it, leaves the store empty and says so in one
+// line on standard error. Within the file:
 //  - "v" takes up to three following number tokens; a coordinate that is
 //    missing or does not parse is 0, and the vertex still counts, so later
 //    indices keep their meaning;
@@ -54,6 +56,7 @@ void modelMenu(int value);
 //    index of a polygon is skipped).
 void loadMesh(const char* path);
 
-// loadMesh on a stream already open, which stays open: the same reading and
-// classification, for callers that hold the text in memory.
+// loadMesh on a stream already open, which stays open: the same reading,
+// classification and handling of running out of memory, for callers that
+// hold the text in memory.
 void readMesh(std::FILE* file);

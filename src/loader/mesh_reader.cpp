@@ -1,8 +1,10 @@
 // The mesh file reader.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "loader.h"
@@ -29,6 +31,14 @@ std::FILE* openMeshFile(const char* path) {
   return file;
 }
 
+// A store that cannot hold a record returns nullptr; the reader's vectors
+// throw. Both end the reading the same way.
+template <typename Record>
+Record* held(Record* record) {
+  if (record == nullptr) throw std::bad_alloc();
+  return record;
+}
+
 // Reads up to count tokens of the kind parse accepts; the first token that
 // does not parse is left for the statement loop. Returns how many parsed.
 template <typename Number, typename Parse>
@@ -52,7 +62,7 @@ void readVertex(ReadState& state) {
   vertex.x = coordinates[0];
   vertex.y = coordinates[1];
   vertex.z = coordinates[2];
-  state.vertices.push_back(appendVertex(vertex));
+  state.vertices.push_back(held(appendVertex(vertex)));
 }
 
 Vertex* vertexWithId(const ReadState& state, int id) {
@@ -76,26 +86,17 @@ void readTriangle(ReadState& state) {
     edge.start = corners[k];
     edge.end = corners[(k + 1) % 3];
     face.v[k] = corners[k];
-    face.e[k] = appendEdge(edge, kCurrentGeneration);
+    face.e[k] = held(appendEdge(edge, kCurrentGeneration));
   }
   face.id = ++state.facesMade;
-  appendFace(face, kCurrentGeneration);
+  held(appendFace(face, kCurrentGeneration));
 }
 
 bool isKeyword(const Token& token, char letter) {
   return token.length == 1 && token.text[0] == letter;
 }
 
-}  // namespace
-
-void loadMesh(const char* path) {
-  std::FILE* file = openMeshFile(path);
-  if (file == nullptr) std::exit(1);
-  readMesh(file);
-  std::fclose(file);
-}
-
-void readMesh(std::FILE* file) {
+void readStatements(std::FILE* file) {
   ReadState state;
   startTokens(state.tokens, file);
   Token token;
@@ -106,5 +107,34 @@ void readMesh(std::FILE* file) {
       readTriangle(state);
     }
   }
-  classifyEdges(kCurrentGeneration);
+}
+
+void reportOutOfMemory() { std::fputs("model not loaded: out of memory while reading it\n", stderr); }
+
+}  // namespace
+
+void loadMesh(const char* path) {
+  errno = 0;
+  std::FILE* file = openMeshFile(path);
+  if (file == nullptr && errno == ENOMEM) {
+    reportOutOfMemory();
+    return;
+  }
+  if (file == nullptr) std::exit(1);
+  readMesh(file);
+  std::fclose(file);
+}
+
+// Out of memory, whatever was read goes: a model without some of its
+// triangles would pass for the file's.
+void readMesh(std::FILE* file) {
+  try {
+    readStatements(file);
+    classifyEdges(kCurrentGeneration);
+  } catch (const std::bad_alloc&) {
+    emptyList(currentFaceHead);
+    emptyList(currentEdgeHead);
+    emptyList(vertexHead);
+    reportOutOfMemory();
+  }
 }

@@ -1,11 +1,16 @@
 // The mesh store: vertices, directed triangle sides (edges) and triangles
 // (faces), each kind in a doubly linked list that starts at a head record.
 //
-// Ownership: every element is allocated by itself and owned by the list that
-// holds it. Appending copies the caller's record, so callers build records in
-// local storage and may reuse them; pointers inside a copy (a face's v and e,
-// an edge's start and end) keep pointing where the source's did. Unlinking an
-// element frees it.
+// Ownership: every element is owned by the list that holds it; its memory
+// comes from the store's pool for its record type (slabs cut into records,
+// with a free list), not from one heap allocation per record. Appending
+// copies the caller's record, so callers build records in local storage and
+// may reuse them; pointers inside a copy (a face's v and e, an edge's start
+// and end) keep pointing where the source's did. Unlinking or emptying gives
+// elements back to their pool, which hands them out again; a pointer to a
+// given-back element is stale (the sanitizer build reports its use). When the
+// store holds no element at all (every list emptied, as a model change does),
+// the pools return their slabs to the heap.
 //
 // Invariants a caller can rely on:
 //  - a list's head is the only record with a null prev; its other fields are
@@ -13,13 +18,25 @@
 //    a null next;
 //  - edges and faces exist in two generations: 1 is the current generation
 //    (drawn, listed, searched), 2 the next one, where a subdivision pass builds
-//    before making it current; the vertex list serves both;
+//    before moving it into the current lists; the vertex list serves both;
+//  - between passes both next lists are empty, and every current face points
+//    at vertex records of the vertex list and at edge records of the current
+//    edge list;
+//  - after a load the current edge list holds the reader's edges, three per
+//    face; the first pass frees them, and from then on the list holds the
+//    edges of every pass on the model in the order made, ids 1, 2, 3 ...:
+//    the current faces point at the last pass's edges, the earlier passes'
+//    edges are pointed at by no face and are kept for the edge listing;
+//  - unlinking a record that a face points at (its corners, its edges) leaves
+//    that face with a stale pointer: do not, while the face is in a list; an
+//    edge of an earlier pass may be unlinked, nothing points at it;
 //  - every list also has a tail kept beside its head (never inside it), so
 //    appends take constant time;
 //  - an edge's flag is 0 (interior) or 1 (boundary) once classification has
 //    decided it, and kFlagUndecided before.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct Vertex {
@@ -71,15 +88,36 @@ void initLists();
 Edge* edgeHead(int generation);
 Face* faceHead(int generation);
 
-// The last element of the vertex list, or nullptr while it is empty.
+// The last element of the vertex list, or of the edge list of a generation,
+// or nullptr while that list is empty.
 Vertex* lastVertex();
+Edge* lastEdge(int generation);
+
+// The hand-over of a subdivision pass: links the next faces, in order, after
+// the last current face, and the next edges after the last current edge,
+// leaving both next lists empty. No record moves in memory, so pointers to
+// them stay valid. Constant time.
+void moveNextToCurrent();
+
+// True when the current edge list holds edges moved there by
+// moveNextToCurrent (the edges of every pass since it was last emptied);
+// false after it was emptied, as before a load, so the reader's edges are
+// told apart.
+bool currentEdgesFromPasses();
 
 // Copy the record into a new element linked after the list's last element and
-// return the new element. Constant time. Allocation failure ends the process
-// with a message on standard error.
+// return the new element. Constant time. When no memory can be had, return
+// nullptr and change nothing.
 Vertex* appendVertex(const Vertex& record);
 Edge* appendEdge(const Edge& record, int generation);
 Face* appendFace(const Face& record, int generation);
+
+// Takes memory now so that the next `vertices` appendVertex calls, `edges`
+// appendEdge calls and `faces` appendFace calls cannot fail for want of it.
+// Returns false, leaving every list and every earlier reservation as it was,
+// when that memory cannot be had. Room reserved and not used stays with the
+// store until the store holds no element at all, which gives it back.
+bool reserveRecords(std::size_t vertices, std::size_t edges, std::size_t faces);
 
 // Given a head (null prev), return false and change nothing; otherwise join
 // the record's neighbours, free the record and return true.
@@ -88,6 +126,7 @@ bool unlinkEdge(Edge* record);
 bool unlinkFace(Face* record);
 
 // Unlink every element after the head; the head stays and takes new appends.
+// Constant time per pool slab when the other list of the type is empty.
 void emptyList(Vertex* head);
 void emptyList(Edge* head);
 void emptyList(Face* head);
@@ -116,5 +155,7 @@ Vertex* thirdCorner(const Face* f, const Vertex* a, const Vertex* b);
 // the subdivision pass to set (the flags start undecided).
 Face* makeFace(int ia, int ib, int ic);
 
-// makeFace with the corners already at hand: never returns nullptr.
+// makeFace with the corners already at hand. Returns nullptr only when memory
+// cannot be had (the edges appended before stay), which reserveRecords(0, 3, 1)
+// beforehand rules out.
 Face* makeFaceFromCorners(Vertex* a, Vertex* b, Vertex* c);

@@ -1,8 +1,10 @@
-// List operations of the mesh store: heads, tails, appends, unlinks, emptying.
+// List operations of the mesh store: heads, tails, appends, unlinks,
+// emptying, and the pools the records come from.
 #include <cstdio>
 #include <cstdlib>
 
 #include "mesh.h"
+#include "record_pool.h"
 
 Vertex* vertexHead = nullptr;
 Edge* currentEdgeHead = nullptr;
@@ -18,21 +20,24 @@ static Edge* nextEdgeTail = nullptr;
 static Face* currentFaceTail = nullptr;
 static Face* nextFaceTail = nullptr;
 
-template <typename Record>
-static Record* allocateCopy(const Record& record) {
-  auto* copy = static_cast<Record*>(std::malloc(sizeof(Record)));
-  if (copy == nullptr) {
-    std::fputs("out of memory: cannot hold the mesh\n", stderr);
-    std::exit(EXIT_FAILURE);
-  }
-  *copy = record;
-  return copy;
-}
+// One pool per record type; the heads come from the heap, apart from them,
+// so that giving back every record of a pool never touches a head.
+static RecordPool vertexPool = makeRecordPool(sizeof(Vertex));
+static RecordPool edgePool = makeRecordPool(sizeof(Edge));
+static RecordPool facePool = makeRecordPool(sizeof(Face));
+
+static RecordPool& poolOf(const Vertex*) { return vertexPool; }
+static RecordPool& poolOf(const Edge*) { return edgePool; }
+static RecordPool& poolOf(const Face*) { return facePool; }
 
 template <typename Record>
 static Record* allocateHead() {
-  Record head{};
-  return allocateCopy(head);
+  auto* head = static_cast<Record*>(std::calloc(1, sizeof(Record)));
+  if (head == nullptr) {
+    std::fputs("out of memory: cannot hold the mesh\n", stderr);
+    std::exit(EXIT_FAILURE);
+  }
+  return head;
 }
 
 void initLists() {
@@ -62,9 +67,40 @@ static Face*& faceTail(int generation) {
 
 Vertex* lastVertex() { return vertexTail == vertexHead ? nullptr : vertexTail; }
 
+Edge* lastEdge(int generation) {
+  Edge* tail = edgeTail(generation);
+  return tail == edgeHead(generation) ? nullptr : tail;
+}
+
+// Set by the hand-over, cleared whenever the current edge list is emptied.
+static bool passEdgesAreCurrent = false;
+
+bool currentEdgesFromPasses() { return passEdgesAreCurrent; }
+
+// The next list's elements are linked after the current list's last one as
+// they stand; only the two ends change.
+template <typename Record>
+static void moveAfter(Record* fromHead, Record*& fromTail, Record*& toTail) {
+  Record* first = fromHead->next;
+  if (first == nullptr) return;
+  toTail->next = first;
+  first->prev = toTail;
+  toTail = fromTail;
+  fromHead->next = nullptr;
+  fromTail = fromHead;
+}
+
+void moveNextToCurrent() {
+  moveAfter(nextFaceHead, nextFaceTail, currentFaceTail);
+  moveAfter(nextEdgeHead, nextEdgeTail, currentEdgeTail);
+  passEdgesAreCurrent = true;
+}
+
 template <typename Record>
 static Record* linkAfterTail(const Record& record, Record*& tail) {
-  Record* element = allocateCopy(record);
+  auto* element = static_cast<Record*>(takeRecord(poolOf(&record)));
+  if (element == nullptr) return nullptr;
+  *element = record;
   element->next = tail->next;
   element->prev = tail;
   tail->next = element;
@@ -82,6 +118,18 @@ Face* appendFace(const Face& record, int generation) {
   return linkAfterTail(record, faceTail(generation));
 }
 
+// With no element left anywhere, no pointer into a slab can be valid, and a
+// model change must leave the heap as a fresh start does.
+static void releaseIfStoreIsEmpty() {
+  if (vertexHead->next != nullptr || currentEdgeHead->next != nullptr ||
+      nextEdgeHead->next != nullptr || currentFaceHead->next != nullptr ||
+      nextFaceHead->next != nullptr)
+    return;
+  releaseSlabs(vertexPool);
+  releaseSlabs(edgePool);
+  releaseSlabs(facePool);
+}
+
 // A record knows neither its list nor its tail, so the tails that could hold
 // it are given; the one that does steps back to the record's predecessor.
 template <typename Record>
@@ -91,7 +139,8 @@ static bool unlinkRecord(Record* record, Record*& tailA, Record*& tailB) {
   if (tailB == record) tailB = record->prev;
   record->prev->next = record->next;
   if (record->next != nullptr) record->next->prev = record->prev;
-  std::free(record);
+  giveRecord(poolOf(record), record);
+  releaseIfStoreIsEmpty();
   return true;
 }
 
@@ -101,25 +150,41 @@ bool unlinkEdge(Edge* record) { return unlinkRecord(record, currentEdgeTail, nex
 
 bool unlinkFace(Face* record) { return unlinkRecord(record, currentFaceTail, nextFaceTail); }
 
-// Frees in one sweep rather than unlink by unlink; the result is the same.
+// Every record of a pool is in one of its lists, so when the other list of
+// the type is empty the whole pool is given back without a walk.
 template <typename Record>
-static void freeAfter(Record* head, Record*& tail) {
-  Record* element = head->next;
-  while (element != nullptr) {
-    Record* following = element->next;
-    std::free(element);
-    element = following;
+static void emptyInto(Record* head, Record*& tail, const Record* otherHead) {
+  RecordPool& pool = poolOf(head);
+  if (otherHead == nullptr || otherHead->next == nullptr) {
+    giveAllRecords(pool);
+  } else {
+    Record* element = head->next;
+    while (element != nullptr) {
+      Record* following = element->next;
+      giveRecord(pool, element);
+      element = following;
+    }
   }
   head->next = nullptr;
   tail = head;
+  releaseIfStoreIsEmpty();
 }
 
-void emptyList(Vertex* head) { freeAfter(head, vertexTail); }
+void emptyList(Vertex* head) { emptyInto(head, vertexTail, static_cast<const Vertex*>(nullptr)); }
 
 void emptyList(Edge* head) {
-  freeAfter(head, head == currentEdgeHead ? currentEdgeTail : nextEdgeTail);
+  const bool current = head == currentEdgeHead;
+  if (current) passEdgesAreCurrent = false;
+  emptyInto(head, current ? currentEdgeTail : nextEdgeTail, current ? nextEdgeHead : currentEdgeHead);
 }
 
 void emptyList(Face* head) {
-  freeAfter(head, head == currentFaceHead ? currentFaceTail : nextFaceTail);
+  const bool current = head == currentFaceHead;
+  emptyInto(head, current ? currentFaceTail : nextFaceTail, current ? nextFaceHead : currentFaceHead);
+}
+
+bool reserveRecords(std::size_t vertices, std::size_t edges, std::size_t faces) {
+  RecordPool* const pools[] = {&vertexPool, &edgePool, &facePool};
+  const std::size_t counts[] = {vertices, edges, faces};
+  return reserveInPools(pools, counts, 3);
 }

@@ -36,6 +36,7 @@ Face* makeFaceFromCorners(Vertex* a, Vertex* b, Vertex* c) {
     side.end = corners[(k + 1) % 3];
     face.v[k] = corners[k];
     face.e[k] = appendEdge(side, kNextGeneration);
+    if (face.e[k] == nullptr) return nullptr;
   }
   return appendFace(face, kNextGeneration);
 }

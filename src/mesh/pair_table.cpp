@@ -40,7 +40,7 @@ uint32_t& PairTable::findOrInsert(uint64_t a, uint64_t b, uint32_t initial) {
 }
 
 void PairTable::grow() {
-  std::vector<Slot> old;
+  BigArray<Slot> old;
   old.swap(slots_);
   slots_.assign(old.size() * 2, Slot{});
   mask_ = slots_.size() - 1;

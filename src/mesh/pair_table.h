@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "big_array.h"
 #include "mesh.h"
 
 class PairTable {
@@ -41,7 +42,7 @@ class PairTable {
   static uint64_t hash(uint64_t a, uint64_t b);
   void grow();
 
-  std::vector<Slot> slots_;
+  BigArray<Slot> slots_;
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };
@@ -68,13 +69,13 @@ class VertexNumbering {
 
   // Records by number (null in the gaps of byIds); size() is one past the
   // largest number handed out, or the limit.
-  const std::vector<Vertex*>& records() const { return records_; }
+  const BigArray<Vertex*>& records() const { return records_; }
   std::size_t size() const { return records_.size(); }
 
  private:
   VertexNumbering() = default;
 
-  std::vector<Vertex*> records_;
+  BigArray<Vertex*> records_;
   std::size_t guessable_ = 0;  // numbers below this are guessed from ids
   PairTable byAddress_;
   bool tableFilled_ = false;

@@ -23,10 +23,10 @@ struct WeldGrid {
   Point3 origin{0, 0, 0};
   double cellSize = 0.0;  // 0: only equal coordinates coincide
   PairTable firstInCell;  // cell -> most recent record in it
-  std::vector<uint32_t> previousInCell;
+  BigArray<uint32_t> previousInCell;
 };
 
-double boundingDiagonal(const std::vector<FloatPoint>& positions, Point3& low) {
+double boundingDiagonal(const BigArray<FloatPoint>& positions, Point3& low) {
   bool any = false;
   Point3 high{0, 0, 0};
   for (const FloatPoint& q : positions) {
@@ -202,7 +202,7 @@ const SidesByStart& weldedGroup(const StencilIndex& index) {
   return index.weldsAreIdentity ? index.byRecords : index.byWelds;
 }
 
-void keepFirstTwo(PairTable& slots, std::vector<uint32_t>& sides, uint32_t key, uint32_t side) {
+void keepFirstTwo(PairTable& slots, BigArray<uint32_t>& sides, uint32_t key, uint32_t side) {
   const uint32_t fresh = static_cast<uint32_t>(sides.size() / 2);
   const uint32_t slot = slots.findOrInsert(key, 0, fresh);
   if (slot == fresh) {
@@ -232,7 +232,7 @@ void indexSides(StencilIndex& index) {
   }
 }
 
-bool firstOtherRimSide(const PairTable& slots, const std::vector<uint32_t>& sides, uint32_t key,
+bool firstOtherRimSide(const PairTable& slots, const BigArray<uint32_t>& sides, uint32_t key,
                        uint32_t side, uint32_t& other) {
   const uint32_t* slot = slots.find(key, 0);
   if (slot == nullptr) return false;

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "big_array.h"
 #include "mesh.h"
 #include "pair_table.h"
 #include "stencil_rules.h"
@@ -52,8 +53,8 @@ struct SideEnd {
 constexpr uint32_t kCrowdedGroup = 32;
 
 struct SidesByStart {
-  std::vector<uint32_t> first;
-  std::vector<SideEnd> entries;
+  BigArray<uint32_t> first;
+  BigArray<SideEnd> entries;
   PairTable crowdedFirst;     // (start, end) -> entry of the first such side
   PairTable crowdedBoundary;  // the same over sides flagged 1 only
 };
@@ -63,18 +64,18 @@ struct FloatPoint {
 };
 
 struct StencilIndex {
-  std::vector<Vertex*> vertices;     // dense number -> record, list order
-  std::vector<FloatPoint> positions; // dense number -> the record's coordinates
-  std::vector<uint32_t> weldedTo;    // dense number -> dense number of its weld
+  BigArray<Vertex*> vertices;     // dense number -> record, list order
+  BigArray<FloatPoint> positions; // dense number -> the record's coordinates
+  BigArray<uint32_t> weldedTo;    // dense number -> dense number of its weld
   bool weldsAreIdentity = true;      // no record welded to another one
-  std::vector<uint32_t> corners;     // corners[3f + k]: dense number of corner k of current face f
-  std::vector<uint8_t> flags;        // flags[3f + k]: flag of its side e[k]
+  BigArray<uint32_t> corners;     // corners[3f + k]: dense number of corner k of current face f
+  BigArray<uint8_t> flags;        // flags[3f + k]: flag of its side e[k]
   double weldTolerance = 0.0;
   SidesByStart byRecords;            // by start record, ends as records
   SidesByStart byWelds;              // by welded start, ends welded; empty with identity welds
   PairTable rimEndingAt;             // (welded end, 0) -> slot in rimSides
   PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
-  std::vector<uint32_t> rimSides;    // two per slot: the first two rim sides
+  BigArray<uint32_t> rimSides;    // two per slot: the first two rim sides
   std::vector<uint32_t> pointGroup;  // side -> its group of shared points, or kNoSide
   std::vector<uint32_t> groupSource; // group -> the side whose point it takes
 };

@@ -1,10 +1,13 @@
 // The subdivision pass, in phases: index the current mesh, free the current
-// generation (the index holds all the pass still needs of it, and the new
-// records can then reuse its memory), place the new points of every face and
-// build and classify its four triangles in the next generation, and make
-// that generation current.
+// faces (the index holds all the pass still needs of them, and the new
+// records can then reuse their memory), place the new points of every face
+// and build its four triangles, classified, in the next generation, and move
+// that generation into the current lists.
+#include <memory>
+#include <new>
 #include <vector>
 
+#include "pass_budget.h"
 #include "stencil_index.h"
 #include "subdivision.h"
 
@@ -21,29 +24,30 @@ Vertex vertexAt(Point3 p, int32_t id) {
   return v;
 }
 
-// The pairs of vertex records that the sides of a few faces join, with the
-// count of classifyEdges for each: the sides matching the pair, counted face
-// by face in order, and frozen once they reach exactly 2 after a face.
+// The pairs of vertex records that the sides of a few triangles join, with
+// the count of classifyEdges for each: the sides matching the pair, counted
+// triangle by triangle in order, and frozen once they reach exactly 2 after a
+// triangle.
 class SplitPairs {
  public:
-  void countFace(const Face* face) {
+  void countTriangle(Vertex* const corners[3]) {
     for (int k = 0; k < 3; ++k) {
       bool countedAlready = false;
-      for (int j = 0; j < k; ++j) countedAlready |= samePair(face->e[j], face->e[k]);
+      for (int j = 0; j < k; ++j) countedAlready |= samePair(corners, j, k);
       if (countedAlready) continue;
       uint32_t matches = 1;
-      for (int j = k + 1; j < 3; ++j) matches += samePair(face->e[j], face->e[k]) ? 1 : 0;
-      Entry& entry = at(face->e[k]);
+      for (int j = k + 1; j < 3; ++j) matches += samePair(corners, j, k) ? 1 : 0;
+      Entry& entry = at(corners[k], corners[(k + 1) % 3]);
       if (entry.reachedTwo) continue;
       entry.count += matches;
       entry.reachedTwo = entry.count == 2;
     }
   }
 
-  void classify(Edge* edge) {
-    const Entry& entry = at(edge);
-    if (entry.reachedTwo) edge->flag = kFlagInterior;
-    if (!entry.reachedTwo && entry.count == 1) edge->flag = kFlagBoundary;
+  uint8_t flag(const Vertex* start, const Vertex* end) {
+    const Entry& entry = at(start, end);
+    if (entry.reachedTwo) return kFlagInterior;
+    return entry.count == 1 ? kFlagBoundary : kFlagUndecided;
   }
 
  private:
@@ -54,17 +58,20 @@ class SplitPairs {
     bool reachedTwo;
   };
 
-  static bool samePair(const Edge* p, const Edge* q) {
-    return (p->start == q->start && p->end == q->end) || (p->start == q->end && p->end == q->start);
+  static bool samePair(Vertex* const corners[3], int j, int k) {
+    const Vertex* p = corners[j];
+    const Vertex* q = corners[(j + 1) % 3];
+    const Vertex* r = corners[k];
+    const Vertex* s = corners[(k + 1) % 3];
+    return (p == r && q == s) || (p == s && q == r);
   }
 
-  Entry& at(const Edge* side) {
+  Entry& at(const Vertex* start, const Vertex* end) {
     for (int i = 0; i < used_; ++i) {
       Entry& entry = entries_[i];
-      const bool forward = entry.a == side->start && entry.b == side->end;
-      if (forward || (entry.a == side->end && entry.b == side->start)) return entry;
+      if ((entry.a == start && entry.b == end) || (entry.a == end && entry.b == start)) return entry;
     }
-    entries_[used_] = Entry{side->start, side->end, 0, false};
+    entries_[used_] = Entry{start, end, 0, false};
     return entries_[used_++];
   }
 
@@ -72,52 +79,70 @@ class SplitPairs {
   int used_ = 0;
 };
 
-// Classifies the edges of the four triangles that split one face exactly as
-// classifyEdges(kNextGeneration) will find them. Every side of the four has a
-// new point of this face at one end at least, and no other triangle has those
-// points, so a side's pair of records recurs only among these four
-// triangles; the older records of the next edge list join older vertices and
-// match none of them.
+// The flags classifyEdges would give the sides of the four triangles that
+// split one face, were they the whole next generation, so that every edge is
+// written once with its final flag. Every side of the four has a new point of
+// this face at one end at least, and no other triangle has those points, so a
+// side's pair of records recurs only among these four triangles.
 //
 // With three distinct corners the outcome is fixed: the three inner sides,
 // each held by the centre triangle and one corner triangle, count 2
 // (interior); the six halves of the old sides count 1 (boundary).
-void classifySplit(Face* const quad[4]) {
-  const Face* corner = quad[0];  // (v0, P0, P2)
-  const Vertex* v0 = corner->v[0];
-  const Vertex* v1 = quad[1]->v[1];
-  const Vertex* v2 = quad[2]->v[2];
-  if (v0 != v1 && v1 != v2 && v2 != v0) {
-    static constexpr uint8_t kFlags[4][3] = {{kFlagBoundary, kFlagInterior, kFlagBoundary},
-                                             {kFlagBoundary, kFlagBoundary, kFlagInterior},
-                                             {kFlagInterior, kFlagBoundary, kFlagBoundary},
-                                             {kFlagInterior, kFlagInterior, kFlagInterior}};
-    for (int f = 0; f < 4; ++f) {
-      for (int k = 0; k < 3; ++k) quad[f]->e[k]->flag = kFlags[f][k];
-    }
-    return;
-  }
+void splitFlags(Vertex* const quad[4][3], uint8_t flags[4][3]) {
+  static constexpr uint8_t kFlags[4][3] = {{kFlagBoundary, kFlagInterior, kFlagBoundary},
+                                           {kFlagBoundary, kFlagBoundary, kFlagInterior},
+                                           {kFlagInterior, kFlagBoundary, kFlagBoundary},
+                                           {kFlagInterior, kFlagInterior, kFlagInterior}};
+  const Vertex* v0 = quad[0][0];
+  const Vertex* v1 = quad[1][1];
+  const Vertex* v2 = quad[2][2];
+  const bool distinct = v0 != v1 && v1 != v2 && v2 != v0;
   SplitPairs pairs;
-  for (int f = 0; f < 4; ++f) pairs.countFace(quad[f]);
+  if (!distinct) {
+    for (int f = 0; f < 4; ++f) pairs.countTriangle(quad[f]);
+  }
   for (int f = 0; f < 4; ++f) {
-    for (Edge* edge : quad[f]->e) pairs.classify(edge);
+    for (int k = 0; k < 3; ++k)
+      flags[f][k] = distinct ? kFlags[f][k] : pairs.flag(quad[f][k], quad[f][(k + 1) % 3]);
   }
 }
 
+// The ids the pass gives, each record's final one: faces from 1, edges after
+// the last edge of earlier passes.
+struct NextIds {
+  int32_t vertex;
+  int32_t edge;
+  int32_t face;
+};
+
 // Old corners keep their records; the three new points are this face's own.
-void splitFace(Vertex* const corners[3], Vertex* p0, Vertex* p1, Vertex* p2) {
-  Face* const quad[4] = {
-      makeFaceFromCorners(corners[0], p0, p2),
-      makeFaceFromCorners(p0, corners[1], p1),
-      makeFaceFromCorners(p2, p1, corners[2]),
-      makeFaceFromCorners(p0, p1, p2),
+// The four triangles go into the next generation in the order v0 P0 P2,
+// P0 v1 P1, P2 P1 v2, P0 P1 P2, each as its three edges and then its face.
+void splitFace(Vertex* const corners[3], Vertex* const points[3], NextIds& ids) {
+  Vertex* const quad[4][3] = {
+      {corners[0], points[0], points[2]},
+      {points[0], corners[1], points[1]},
+      {points[2], points[1], corners[2]},
+      {points[0], points[1], points[2]},
   };
-  classifySplit(quad);
+  uint8_t flags[4][3];
+  splitFlags(quad, flags);
+  for (int f = 0; f < 4; ++f) {
+    Face face;
+    face.id = ++ids.face;
+    for (int k = 0; k < 3; ++k) {
+      const Edge edge{++ids.edge, flags[f][k], quad[f][k], quad[f][(k + 1) % 3], nullptr, nullptr};
+      face.v[k] = quad[f][k];
+      face.e[k] = appendEdge(edge, kNextGeneration);
+    }
+    appendFace(face, kNextGeneration);
+  }
 }
 
 // Sides outside every group place their own points; a group's point is
 // placed once, from its source side, when the first of its sides needs it.
 struct SharedPoints {
+  explicit SharedPoints(std::size_t groups) : points(groups), placed(groups, false) {}
   std::vector<Point3> points;
   std::vector<bool> placed;
 };
@@ -132,37 +157,19 @@ Point3 placePoint(const IndexLookup& lookup, uint32_t side, double t, SharedPoin
   return shared.points[group];
 }
 
-void placeAndSplit(const StencilIndex& index, int32_t& lastId) {
+// The records were reserved, so no append below can fail.
+void placeAndSplit(const StencilIndex& index, SharedPoints& shared, NextIds& ids) {
   const IndexLookup lookup{index};
   const double t = static_cast<double>(tension);
   const uint32_t faceCount = static_cast<uint32_t>(index.corners.size() / 3);
-  const std::size_t groups = index.groupSource.size();
-  SharedPoints shared{std::vector<Point3>(groups), std::vector<bool>(groups, false)};
   for (uint32_t f = 0; f < faceCount; ++f) {
     Vertex* points[3];
     Vertex* corners[3];
     for (uint32_t i = 0; i < 3; ++i) {
-      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t, shared), ++lastId));
+      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t, shared), ++ids.vertex));
       corners[i] = index.vertices[index.corners[3 * f + i]];
     }
-    splitFace(corners, points[0], points[1], points[2]);
-  }
-}
-
-// The current lists take renumbered copies of the next generation. The copied
-// faces still point at the edge records of the next edge list, which is why
-// that list is kept.
-void makeNextCurrent() {
-  int32_t id = 0;
-  for (Face* f = nextFaceHead->next; f != nullptr; f = f->next) {
-    f->id = ++id;
-    appendFace(*f, kCurrentGeneration);
-  }
-  emptyList(nextFaceHead);
-  id = 0;
-  for (Edge* e = nextEdgeHead->next; e != nullptr; e = e->next) {
-    e->id = ++id;
-    appendEdge(*e, kCurrentGeneration);
+    splitFace(corners, points, ids);
   }
 }
 
@@ -171,13 +178,34 @@ void makeNextCurrent() {
 void subdivide() {
   const Vertex* last = lastVertex();
   if (last == nullptr) return;
-  int32_t lastId = last->id;
+  // Refused passes leave the store as it was: nothing changes before the
+  // records are reserved.
+  const PassNeeds needs = passNeeds(countMesh());
+  if (!passCanBeMade(needs)) return;
   {
-    StencilIndex index;
-    buildStencilIndex(index);
+    // Even an empty index allocates; on the heap, it can fail inside the try.
+    std::unique_ptr<StencilIndex> index;
+    std::unique_ptr<SharedPoints> shared;
+    try {
+      index = std::make_unique<StencilIndex>();
+      buildStencilIndex(*index);
+      shared = std::make_unique<SharedPoints>(index->groupSource.size());
+    } catch (const std::bad_alloc&) {
+      reportIndexOutOfMemory(needs);
+      return;
+    }
+    if (!reserveRecords(needs.vertices, needs.edges, needs.faces)) {
+      reportRecordsOutOfMemory(needs);
+      return;
+    }
+    // The index holds all the pass still needs of the current faces and of
+    // the reader's edges, and the new records reuse their memory. The edges
+    // of earlier passes stay: the edge listing shows every pass.
     emptyList(currentFaceHead);
-    emptyList(currentEdgeHead);
-    placeAndSplit(index, lastId);
+    if (!currentEdgesFromPasses()) emptyList(currentEdgeHead);
+    const Edge* earlier = lastEdge(kCurrentGeneration);
+    NextIds ids{last->id, earlier != nullptr ? earlier->id : 0, 0};
+    placeAndSplit(*index, *shared, ids);
   }
-  makeNextCurrent();
+  moveNextToCurrent();
 }

@@ -122,5 +122,6 @@ TEST(Robustness, WeldToleranceIncludesItsExactValue) {
   StencilIndex index;
   buildStencilIndex(index);
   ASSERT_DOUBLE_EQ(index.weldTolerance, tolerance);
-  EXPECT_EQ(index.weldedTo, (std::vector<uint32_t>{0, 1, 2, 3, 2}));
+  EXPECT_EQ(std::vector<uint32_t>(index.weldedTo.begin(), index.weldedTo.end()),
+            (std::vector<uint32_t>{0, 1, 2, 3, 2}));
 }

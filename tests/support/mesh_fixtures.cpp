@@ -1,12 +1,39 @@
 #include "mesh_fixtures.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 #include "loader.h"
 #include "view.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FIXTURES_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define FIXTURES_UNDER_ASAN 1
+#endif
+#if defined(FIXTURES_UNDER_ASAN) && __has_include(<sanitizer/allocator_interface.h>)
+#include <sanitizer/allocator_interface.h>
+#elif defined(FIXTURES_UNDER_ASAN)
+// GCC ships no header for the allocator interface; its libasan has the call.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+#ifdef FIXTURES_UNDER_ASAN
+std::size_t heapInUse() { return __sanitizer_get_current_allocated_bytes(); }
+bool underAddressSanitizer() { return true; }
+#else
+std::size_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+bool underAddressSanitizer() { return false; }
+#endif
 
 void resetStore() {
   initLists();

@@ -30,6 +30,12 @@ int countVertices();
 int countEdges(int generation);
 int countFaces(int generation);
 
+// Bytes the program holds on the heap, mapped chunks included. Exact under
+// AddressSanitizer, which replaces malloc; glibc's count includes the small
+// chunks parked in its per-thread caches.
+std::size_t heapInUse();
+bool underAddressSanitizer();
+
 // What a listing function prints.
 std::string captureListing(void (*print)(std::FILE*));
 

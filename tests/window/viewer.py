@@ -54,15 +54,17 @@ class ViewerError(RuntimeError):
 class Viewer:
   """One run of the program in its own window of the session."""
 
-  def __init__(self, session, executable, cwd=REPOSITORY, command=None):
+  def __init__(self, session, executable, cwd=REPOSITORY, command=None, wrapper=()):
     """command: the command line that starts the program, when that is not
-    the executable alone."""
+    the executable alone; wrapper: a command that runs the program, such as
+    prlimit with its options; it must exec the program so that its pid is the
+    program's."""
     self.session = session
     self.output = bytearray()
     self.stderrPath = os.path.join(session.workDir, f"stderr-{time.monotonic_ns()}")
     with open(self.stderrPath, "w") as stderr:
       self.process = subprocess.Popen(
-          command or [os.path.abspath(executable)], cwd=cwd,
+          command or [*wrapper, os.path.abspath(executable)], cwd=cwd,
           env=dict(session.env, **programEnvironment()), stdin=subprocess.DEVNULL,
           stdout=subprocess.PIPE, stderr=stderr)
     os.set_blocking(self.process.stdout.fileno(), False)

@@ -43,8 +43,8 @@ class WindowTest(unittest.TestCase):
   def tearDownClass(cls):
     cls.session.close()
 
-  def start(self, cwd=viewer.REPOSITORY):
-    program = viewer.Viewer(self.session, EXECUTABLE, cwd)
+  def start(self, cwd=viewer.REPOSITORY, wrapper=()):
+    program = viewer.Viewer(self.session, EXECUTABLE, cwd, wrapper)
     self.addCleanup(program.close)
     self.addCleanup(lambda: self.assertNotIn("Sanitizer", program.stderr()))
     return program
@@ -313,6 +313,84 @@ class Picture(WindowTest):
     os.makedirs(os.path.dirname(PICTURE), exist_ok=True)
     with open(PICTURE, "wb") as f:
       f.write(images.pngBytes(picture))
+
+
+class OutOfMemory(WindowTest):
+  """The release program under an address-space limit a little above what it
+  uses with a model loaded: the pass or the load that cannot fit is refused
+  with one line on standard error, and the session goes on."""
+
+  MARGIN = 64 << 20  # the cube's seventh pass needs more, its sixth less
+  PASS_REFUSED = "subdivision pass not made: it needs "
+  LOAD_REFUSED = "model not loaded: out of memory while reading it"
+
+  def setUp(self):
+    with open(EXECUTABLE, "rb") as f:
+      if b"__asan_init" in f.read():
+        self.skipTest("AddressSanitizer reserves terabytes of address space; "
+                      "the refusal logic runs under it in the unit tests")
+    self.directory = tempfile.mkdtemp(prefix="window-cwd-")
+    self.addCleanup(shutil.rmtree, self.directory)
+    os.mkdir(os.path.join(self.directory, "Data"))
+    for name in ("Cube.obj", "SmallCube.obj"):
+      shutil.copy(os.path.join(DATA, name), os.path.join(self.directory, "Data"))
+
+  def limited(self):
+    """The program under a limit of its address space with the small cube
+    loaded, measured on a run of its own, plus MARGIN."""
+    program = self.start(cwd=self.directory)
+    program.chooseModel("SmallCube")
+    with open(f"/proc/{program.process.pid}/status") as f:
+      kib = next(int(line.split()[1]) for line in f if line.startswith("VmSize:"))
+    self.finish(program)
+    return self.start(cwd=self.directory, wrapper=("prlimit", f"--as={kib * 1024 + self.MARGIN}"))
+
+  def listings(self, program):
+    return [self.listing(program, key) for key in "vef"]
+
+  def assertStillServes(self, program):
+    program.chooseModel("SmallCube")
+    vertexLines, edgeLines, faceLines = scene.freshListings(*SMALL_CUBE)
+    self.assertEqual(self.listings(program), [vertexLines, edgeLines, faceLines])
+    self.assertDrawing(program.screenshot())
+    self.finish(program)
+
+  def test_passThatCannotFitIsRefused(self):
+    program = self.limited()
+    program.chooseModel("Cube")
+    for passes in range(10):
+      before = self.listings(program)
+      program.key("s")
+      if program.stderr():
+        break
+    self.assertIsNone(program.process.poll(), program.stderr())
+    self.assertGreaterEqual(passes, 3, "the limit refused a small pass")
+    message = program.stderr().splitlines()
+    self.assertEqual(len(message), 1, message)
+    self.assertTrue(message[0].startswith(self.PASS_REFUSED), message)
+    self.assertTrue(self.listings(program) == before, "the refused pass changed the model")
+    self.assertStillServes(program)
+
+  def test_modelThatCannotFitIsDropped(self):
+    # A sheet of about half a million triangles, some 130 MB in the store.
+    side = 500
+    with open(os.path.join(self.directory, "Data", "Cube.obj"), "w") as f:
+      f.writelines(f"v {i % side} {i // side} 0\n" for i in range(side * side))
+      for j in range(side - 1):
+        for i in range(side - 1):
+          a = j * side + i + 1
+          f.write(f"f {a} {a + 1} {a + side}\nf {a + 1} {a + side + 1} {a + side}\n")
+    program = self.limited()
+    program.chooseModel("SmallCube")
+    program.chooseModel("Cube")
+    self.assertIsNone(program.process.poll(), program.stderr())
+    self.assertEqual(program.stderr().splitlines(), [self.LOAD_REFUSED])
+    self.assertEqual(self.listings(program), [[], [], []])
+    self.assertEqual(len(program.screenshot().colours()), 1, "nothing is drawn")
+    program.key("s")
+    self.assertEqual(self.listings(program), [[], [], []])
+    self.assertStillServes(program)
+    self.assertEqual(program.stderr().splitlines(), [self.LOAD_REFUSED])
 
 
 def main():

@@ -1,0 +1,164 @@
+#include "record_pool.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "big_array.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define POOL_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define POOL_UNDER_ASAN 1
+#endif
+
+#ifdef POOL_UNDER_ASAN
+#include <sanitizer/asan_interface.h>
+#define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define POOL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define POOL_POISON(address, size) ((void)(address), (void)(size))
+#define POOL_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
+// The records follow the header; its pointer-sized fields keep them aligned
+// for every record type of the store.
+struct PoolSlab {
+  PoolSlab* next;
+  std::size_t capacity;  // records it holds
+  std::size_t cut;       // records handed out of it since it was last reset
+};
+
+namespace {
+
+// Slabs taken one at a time double from the first size to the last, so a
+// small model holds little unused room and a large one few slabs.
+constexpr std::size_t kFirstSlabBytes = std::size_t(64) << 10;
+constexpr std::size_t kLastSlabBytes = std::size_t(8) << 20;
+
+unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char*>(slab + 1); }
+
+// A count too large for the address space gets nullptr without asking the
+// heap.
+PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity) {
+  if (capacity > (SIZE_MAX - sizeof(PoolSlab)) / pool.recordSize) return nullptr;
+  const std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
+  // A large slab is filled right after it is taken, as a big array is.
+  void* memory = bytes >= kHugePagesFrom ? takeHugeMemory(bytes) : std::malloc(bytes);
+  if (memory == nullptr) return nullptr;
+  auto* slab = static_cast<PoolSlab*>(memory);
+  slab->next = nullptr;
+  slab->capacity = capacity;
+  slab->cut = 0;
+  POOL_POISON(recordsOf(slab), capacity * pool.recordSize);
+  return slab;
+}
+
+void appendSlab(RecordPool& pool, PoolSlab* slab) {
+  if (pool.lastSlab == nullptr) {
+    pool.firstSlab = slab;
+  } else {
+    pool.lastSlab->next = slab;
+  }
+  pool.lastSlab = slab;
+  if (pool.filling == nullptr) pool.filling = slab;
+  pool.spare += slab->capacity;
+}
+
+void freeSlab(const RecordPool& pool, PoolSlab* slab) {
+  POOL_UNPOISON(recordsOf(slab), slab->capacity * pool.recordSize);
+  std::free(slab);
+}
+
+}  // namespace
+
+RecordPool makeRecordPool(std::size_t recordSize) {
+  RecordPool pool{};
+  pool.recordSize = recordSize;
+  pool.slabRecords = (kFirstSlabBytes - sizeof(PoolSlab)) / recordSize;
+  return pool;
+}
+
+void* takeRecord(RecordPool& pool) {
+  if (pool.freeList != nullptr) {
+    void* record = pool.freeList;
+    POOL_UNPOISON(record, pool.recordSize);
+    pool.freeList = *static_cast<void**>(record);
+    --pool.spare;
+    ++pool.live;
+    return record;
+  }
+  while (pool.filling != nullptr && pool.filling->cut == pool.filling->capacity &&
+         pool.filling->next != nullptr)
+    pool.filling = pool.filling->next;
+  if (pool.filling == nullptr || pool.filling->cut == pool.filling->capacity) {
+    PoolSlab* slab = newSlab(pool, pool.slabRecords);
+    if (slab == nullptr) return nullptr;
+    appendSlab(pool, slab);
+    pool.filling = slab;
+    if (pool.slabRecords * pool.recordSize < kLastSlabBytes) pool.slabRecords *= 2;
+  }
+  void* record = recordsOf(pool.filling) + pool.filling->cut++ * pool.recordSize;
+  POOL_UNPOISON(record, pool.recordSize);
+  --pool.spare;
+  ++pool.live;
+  return record;
+}
+
+void giveRecord(RecordPool& pool, void* record) {
+  *static_cast<void**>(record) = pool.freeList;
+  pool.freeList = record;
+  POOL_POISON(record, pool.recordSize);
+  ++pool.spare;
+  --pool.live;
+}
+
+void giveAllRecords(RecordPool& pool) {
+  pool.spare = 0;
+  for (PoolSlab* slab = pool.firstSlab; slab != nullptr; slab = slab->next) {
+    POOL_POISON(recordsOf(slab), slab->cut * pool.recordSize);
+    slab->cut = 0;
+    pool.spare += slab->capacity;
+  }
+  pool.filling = pool.firstSlab;
+  pool.freeList = nullptr;
+  pool.live = 0;
+}
+
+void releaseSlabs(RecordPool& pool) {
+  PoolSlab* slab = pool.firstSlab;
+  while (slab != nullptr) {
+    PoolSlab* following = slab->next;
+    freeSlab(pool, slab);
+    slab = following;
+  }
+  pool = makeRecordPool(pool.recordSize);
+}
+
+// All the room a pool lacks comes in one slab (a pass reserves millions of
+// records at once); every slab is taken before any pool changes, so a
+// failure undoes the call by freeing what it took.
+bool reserveInPools(RecordPool* const pools[], const std::size_t counts[], int poolCount) {
+  constexpr int kMaxPools = 4;
+  if (poolCount > kMaxPools) return false;
+  PoolSlab* taken[kMaxPools] = {};
+  bool ok = true;
+  for (int i = 0; ok && i < poolCount; ++i) {
+    const RecordPool& pool = *pools[i];
+    if (counts[i] <= pool.spare) continue;
+    const std::size_t missing = counts[i] - pool.spare;
+    taken[i] = newSlab(pool, missing > pool.slabRecords ? missing : pool.slabRecords);
+    ok = taken[i] != nullptr;
+  }
+  for (int i = 0; i < poolCount; ++i) {
+    if (taken[i] == nullptr) continue;
+    if (ok) {
+      appendSlab(*pools[i], taken[i]);
+    } else {
+      freeSlab(*pools[i], taken[i]);
+    }
+  }
+  return ok;
+}

@@ -1,0 +1,84 @@
+// What a subdivision pass will need, and whether the process can have it.
+//
+// The pass asks here before it changes anything: passNeeds works the needs out
+// from counts of the current mesh (the ids the pass would hand out, the records
+// it would add, an estimate of its neighbourhood index), and passCanBeMade says
+// whether an id would pass the id limit or the bytes cannot be had. Nothing here
+// touches the store's lists or allocates: the probes read /proc and the control
+// group files into fixed buffers, since they are asked exactly when memory may
+// have run out.
+//
+// Both limits are globals so that tests can reach them with small meshes:
+// passIdLimit (the largest id a pass may hand out) and memoryAvailable (how many
+// bytes the process may still take). Standard error gets the refusals.
+#pragma once
+
+#include <cstdint>
+
+// Ids are int32_t: the largest one a record can carry.
+constexpr int64_t kLargestId = 2147483647;
+
+// The largest vertex, edge or face id a pass may hand out; kLargestId unless a
+// test lowers it.
+extern int64_t passIdLimit;
+
+// Bytes the process can still take; systemMemoryAvailable unless a test puts
+// another function here.
+extern uint64_t (*memoryAvailable)();
+
+// The counts of the store a pass starts from.
+struct MeshCounts {
+  uint64_t faces;        // current face list
+  uint64_t readerEdges;  // current edges that came from a load, which the pass frees
+  int64_t lastEdgeId;    // id of the last edge of earlier passes, 0 before the first
+  int64_t lastVertexId;  // id of the last vertex (ids run 1, 2, 3 ... in list order)
+};
+
+struct PassNeeds {
+  // The largest ids the pass would hand out.
+  int64_t lastVertexId;
+  int64_t lastEdgeId;
+  int64_t lastFaceId;
+  // The records to reserve before anything is freed: those the pass appends,
+  // less the faces and the reader's edges it frees before appending.
+  uint64_t vertices;
+  uint64_t edges;
+  uint64_t faces;
+  // Those records, the index, and room to draw and print the result.
+  uint64_t bytes;
+};
+
+// The counts of the store as it is now, between passes: walks the current
+// face list, and the current edge list after a load. The vertex list must not
+// be empty.
+MeshCounts countMesh();
+
+PassNeeds passNeeds(const MeshCounts& counts);
+
+// True when the pass can be made. Otherwise false, with one line on standard
+// error saying the pass was not made, why, and how much memory it needs: an id
+// would pass passIdLimit (memoryAvailable is not asked then), or the bytes are
+// more than memoryAvailable gives.
+bool passCanBeMade(const PassNeeds& needs);
+
+// The lines for a pass that ran out of memory while building its index, and
+// for one whose records the store could not reserve.
+void reportIndexOutOfMemory(const PassNeeds& needs);
+void reportRecordsOutOfMemory(const PassNeeds& needs);
+
+// The least of: the address-space limit (RLIMIT_AS) less the address space in
+// use, MemAvailable plus SwapFree, and for the process's control group and
+// each group above it, its limit less its use (v2: memory.max and
+// memory.current; v1: memory.limit_in_bytes and memory.usage_in_bytes). A
+// source that cannot be read limits nothing.
+uint64_t systemMemoryAvailable();
+
+// The pieces of systemMemoryAvailable, on text already read, for tests.
+// MemAvailable plus SwapFree of /proc/meminfo text, in bytes; UINT64_MAX when
+// MemAvailable is missing.
+uint64_t meminfoAvailable(const char* meminfo);
+// The least headroom of the control groups that /proc/self/cgroup text names,
+// with the cgroup file systems mounted under root (v2 at root or
+// root/unified, v1's memory controller at root/memory); UINT64_MAX when no
+// group sets a limit.
+uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root);

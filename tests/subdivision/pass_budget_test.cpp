@@ -1,0 +1,222 @@
+// Passes that cannot be made: refused at the id limit and where the memory
+// probe says no, leaving the store exactly as it was, with one line on
+// standard error; and the probes' reading of the kernel's files.
+#include "pass_budget.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "failing_allocation.h"
+#include "loader.h"
+#include "mesh_fixtures.h"
+#include "subdivision.h"
+#include "view.h"
+
+namespace {
+
+uint64_t injectedAvailable = 0;
+uint64_t injectedMemory() { return injectedAvailable; }
+
+// Everything a refused pass must leave alone: the three listings, and the
+// next lists, empty between passes.
+struct StoreImage {
+  std::string vertices, edges, faces;
+  int nextEdges, nextFaces;
+
+  bool operator==(const StoreImage& other) const {
+    return vertices == other.vertices && edges == other.edges && faces == other.faces &&
+           nextEdges == other.nextEdges && nextFaces == other.nextFaces;
+  }
+};
+
+StoreImage imageOfStore() {
+  return {captureListing(printVertexListing), captureListing(printEdgeListing),
+          captureListing(printFaceListing), countEdges(kNextGeneration), countFaces(kNextGeneration)};
+}
+
+void loadFile(const char* name) {
+  resetStore();
+  loadMesh(dataPath(name).c_str());
+}
+
+class RefusedPass : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    passIdLimit = kLargestId;
+    memoryAvailable = systemMemoryAvailable;
+  }
+
+  // One pass that must be refused: the store stays as it was, and standard
+  // error gets one line that starts as expected.
+  void expectRefused(const std::string& lineStart) {
+    const StoreImage before = imageOfStore();
+    testing::internal::CaptureStderr();
+    subdivide();
+    const std::string said = testing::internal::GetCapturedStderr();
+    checkLists();
+    EXPECT_TRUE(imageOfStore() == before) << "a refused pass changed the store";
+    EXPECT_EQ(said.rfind(lineStart, 0), 0u) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+  }
+
+  void expectMade(int facesAfter) {
+    testing::internal::CaptureStderr();
+    subdivide();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(countFaces(kCurrentGeneration), facesAfter);
+  }
+};
+
+// The cube's first pass hands out edge ids up to 12 * 12 = 144, its second
+// up to 144 + 12 * 48 = 720 (the edges of every pass are numbered); a mesh of
+// many vertices and one triangle reaches the limit with its vertex ids.
+TEST_F(RefusedPass, AtTheIdLimitAndNotBelowIt) {
+  loadFile("Cube.obj");
+  passIdLimit = 143;
+  expectRefused("subdivision pass not made: its edge ids would pass 143 (it needs ");
+  passIdLimit = 144;
+  expectMade(48);
+  passIdLimit = 719;
+  expectRefused("subdivision pass not made: its edge ids would pass 719");
+  passIdLimit = 720;
+  expectMade(192);
+
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "v " + std::to_string(i) + " " + std::to_string(i * i % 7) + " 0\n";
+  resetStore();
+  loadText(text + "f 1 2 3\n");
+  passIdLimit = 1002;
+  expectRefused("subdivision pass not made: its vertex ids would pass 1002");
+  passIdLimit = 1003;
+  expectMade(4);
+  EXPECT_EQ(vertexRecords().back()->id, 1003);
+}
+
+// On the cylinder after one pass (rims, and a pass's edges in the current
+// list): a pass is refused when the probe gives one byte less than it needs,
+// and the pass made after the refusal is the one a store that never refused
+// makes.
+TEST_F(RefusedPass, WhenTheMemoryCannotBeHadAndTheNextPassIsUnharmed) {
+  loadFile("table.obj");
+  subdivide();
+  subdivide();
+  const StoreImage twoPasses = imageOfStore();
+
+  loadFile("table.obj");
+  subdivide();
+  const uint64_t needed = passNeeds(countMesh()).bytes;
+  memoryAvailable = injectedMemory;
+  injectedAvailable = needed - 1;
+  expectRefused("subdivision pass not made: it needs ");
+  injectedAvailable = needed;
+  expectMade(4 * 4 * 96);
+  EXPECT_TRUE(imageOfStore() == twoPasses);
+}
+
+// Every allocation of the index in turn fails: each time the pass is refused
+// and the store kept, until the pass is made as if nothing had failed.
+TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
+  loadFile("table.obj");
+  subdivide();
+  subdivide();
+  const StoreImage twoPasses = imageOfStore();
+  loadFile("table.obj");
+  subdivide();
+  int failures = 0;
+  for (long failAt = 1; failAt < 1000; ++failAt) {
+    SCOPED_TRACE("allocation " + std::to_string(failAt));
+    const StoreImage before = imageOfStore();
+    testing::internal::CaptureStderr();
+    failNewAfter(failAt);
+    subdivide();
+    const bool failed = newHasFailed();
+    failNewAfter(0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    checkLists();
+    if (!failed) {
+      EXPECT_EQ(said, "");
+      EXPECT_TRUE(imageOfStore() == twoPasses);
+      break;
+    }
+    ++failures;
+    EXPECT_TRUE(imageOfStore() == before);
+    EXPECT_EQ(said.rfind("subdivision pass not made: out of memory for its index (it needs ", 0), 0u) << said;
+  }
+  EXPECT_GE(failures, 10);
+}
+
+// A pass the budget lets through must not run out of room for its records:
+// what it reserves and what it frees make up all it appends.
+TEST(PassNeeds, NeverLessThanTheRecordsThePassAdds) {
+  const uint64_t faces = 1u << 20;
+  for (const MeshCounts& counts :
+       {MeshCounts{faces, 3 * faces, 0, 1 << 19}, MeshCounts{faces, 0, 1 << 24, 1 << 19}}) {
+    const PassNeeds needs = passNeeds(counts);
+    EXPECT_EQ(needs.vertices, 3 * faces);
+    EXPECT_EQ(needs.edges + counts.readerEdges, 12 * faces);
+    EXPECT_EQ(needs.faces + faces, 4 * faces);
+    EXPECT_GE(needs.bytes,
+              needs.vertices * sizeof(Vertex) + needs.edges * sizeof(Edge) + needs.faces * sizeof(Face));
+  }
+}
+
+class ScratchDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pass-budget-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(root); }
+
+  void write(const std::string& relative, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(root + relative).parent_path());
+    std::ofstream(root + relative) << text;
+  }
+
+  std::string root;
+};
+
+using MemoryProbes = ScratchDirectory;
+
+TEST_F(MemoryProbes, MeminfoGivesAvailablePlusFreeSwapInBytes) {
+  EXPECT_EQ(
+      meminfoAvailable("MemTotal:       16000 kB\nMemFree:         1000 kB\n"
+                       "MemAvailable:    3000 kB\nSwapTotal:        500 kB\nSwapFree:          24 kB\n"),
+      3024u * 1024);
+  EXPECT_EQ(meminfoAvailable("MemAvailable: 8 kB\n"), 8u * 1024);
+  EXPECT_EQ(meminfoAvailable("MemTotal: 16000 kB\nMemFree: 1000 kB\n"), UINT64_MAX);
+}
+
+// The process sits in v2 group /a/b and v1 memory group /m. Only /a limits
+// in v2; in v1 the leaf is tighter than its parent. The least headroom wins,
+// and a group over its limit leaves nothing.
+TEST_F(MemoryProbes, CgroupHeadroomIsTheLeastOverEveryLimitedAncestor) {
+  const char* cgroup = "12:cpu,cpuacct:/x\n4:memory:/m\n0::/a/b\n";
+  write("/a/b/memory.max", "max\n");
+  write("/a/b/memory.current", "7000\n");
+  write("/a/memory.max", "100000\n");
+  write("/a/memory.current", "40000\n");
+  write("/memory/memory.limit_in_bytes", "90000\n");
+  write("/memory/memory.usage_in_bytes", "10000\n");
+  write("/memory/m/memory.limit_in_bytes", "80000\n");
+  write("/memory/m/memory.usage_in_bytes", "10000\n");
+  EXPECT_EQ(cgroupAvailable(cgroup, root.c_str()), 60000u);
+  write("/memory/m/memory.usage_in_bytes", "25000\n");
+  EXPECT_EQ(cgroupAvailable(cgroup, root.c_str()), 55000u);
+  write("/a/memory.current", "100001\n");
+  EXPECT_EQ(cgroupAvailable(cgroup, root.c_str()), 0u);
+  EXPECT_EQ(cgroupAvailable("0::/elsewhere\n", root.c_str()), UINT64_MAX);
+  write("/unified/a/b/memory.max", "5000\n");
+  write("/unified/a/b/memory.current", "1000\n");
+  EXPECT_EQ(cgroupAvailable("0::/a/b\n", root.c_str()), 0u);
+  write("/a/memory.current", "0\n");
+  EXPECT_EQ(cgroupAvailable("0::/a/b\n", root.c_str()), 4000u);
+}
+
+}  // namespace
