@@ -44,7 +44,7 @@ class WindowTest(unittest.TestCase):
     cls.session.close()
 
   def start(self, cwd=viewer.REPOSITORY, wrapper=()):
-    program = viewer.Viewer(self.session, EXECUTABLE, cwd, wrapper)
+    program = viewer.Viewer(self.session, EXECUTABLE, cwd, wrapper=wrapper)
     self.addCleanup(program.close)
     self.addCleanup(lambda: self.assertNotIn("Sanitizer", program.stderr()))
     return program
