@@ -5,7 +5,6 @@
 // that generation into the current lists.
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "stencil_index.h"
 #include "subdivision.h"
@@ -19,7 +18,6 @@ namespace {
   std::fputs("out of memory: cannot hold the mesh\n", stderr);
   std::exit(EXIT_FAILURE);
 }
-
 
 Vertex vertexAt(Point3 p, int32_t id) {
   Vertex v{};
