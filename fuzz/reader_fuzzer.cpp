@@ -88,8 +88,7 @@ Counts checkStore() {
 }
 
 // After a load every face points at listed vertices and at edges of the
-// current list (a pass's faces point at the next list; searching that on
-// every run would cost more than the pass).
+// current list (checkPass finds a pass's edges in order, without a search).
 void checkLoadedRecords() {
   const std::vector<const void*> vertices = sortedRecords(vertexHead);
   const std::vector<const void*> edges = sortedRecords(currentEdgeHead);
@@ -140,19 +139,25 @@ void checkLoaded(Counts& counts) {
   checkFlagsByDefinition(counts);
 }
 
-// A pass makes four faces of each, three new vertices per face, and twelve
-// more edges in the next list, of which the current list holds exact copies.
-void checkPass(const Counts& before, Counts& counts) {
+// A pass makes four faces of each and three new vertices per face, and writes
+// twelve edges per face onto the end of the current edge list (the first pass
+// frees the reader's edges before), three for each new face in face order;
+// the next lists are left empty.
+void checkPass(const Counts& before, Counts& counts, bool firstPass) {
   counts = checkStore();
   require(counts.currentFaces == 4 * before.currentFaces, "four faces per face");
   require(counts.vertices == before.vertices + 3 * before.currentFaces, "three points per face");
-  require(counts.nextEdges == before.nextEdges + 12 * before.currentFaces, "twelve edges per face");
-  require(counts.currentEdges == counts.nextEdges, "current edges copy the next ones");
-  for (const Edge *c = currentEdgeHead->next, *n = nextEdgeHead->next; c != nullptr;
-       c = c->next, n = n->next) {
-    require(c != n && c->id == n->id && c->start == n->start && c->end == n->end &&
-                c->flag == n->flag && c->flag <= kFlagUndecided,
-            "edge copy differs");
+  require(counts.nextEdges == 0, "next edges left behind");
+  const int earlier = firstPass ? 0 : before.currentEdges;
+  require(counts.currentEdges == earlier + 12 * before.currentFaces, "twelve edges per face");
+  const Edge* edge = currentEdgeHead->next;
+  for (int i = 0; i < earlier; ++i, edge = edge->next)
+    require(edge->flag <= kFlagUndecided, "edge flag out of range");
+  for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) {
+    for (int k = 0; k < 3; ++k, edge = edge->next) {
+      require(f->e[k] == edge, "face side is not the pass's edge");
+      require(edge->flag <= kFlagUndecided, "edge flag out of range");
+    }
   }
   checkFlagsByDefinition(counts);
 }
@@ -181,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (counts.currentFaces > limit) break;
     const Counts before = counts;
     subdivide();
-    checkPass(before, counts);
+    checkPass(before, counts, limit == kMaxFacesFirstPass);
   }
 
   printVertexListing(nullStream);

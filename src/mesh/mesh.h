@@ -100,9 +100,9 @@ Edge* lastEdge(int generation);
 void moveNextToCurrent();
 
 // True when the current edge list holds edges moved there by
-// moveNextToCurrent (the edges of every pass since it was last emptied);
-// false after it was emptied, as before a load, so the reader's edges are
-// told apart.
+// moveNextToCurrent (the edges of every pass since it was last empty);
+// false once it is empty, as before a load, so the reader's edges are told
+// apart.
 bool currentEdgesFromPasses();
 
 // Copy the record into a new element linked after the list's last element and

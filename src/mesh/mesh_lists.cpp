@@ -72,7 +72,7 @@ Edge* lastEdge(int generation) {
   return tail == edgeHead(generation) ? nullptr : tail;
 }
 
-// Set by the hand-over, cleared whenever the current edge list is emptied.
+// Set by the hand-over, cleared whenever the current edge list becomes empty.
 static bool passEdgesAreCurrent = false;
 
 bool currentEdgesFromPasses() { return passEdgesAreCurrent; }
@@ -146,7 +146,11 @@ static bool unlinkRecord(Record* record, Record*& tailA, Record*& tailB) {
 
 bool unlinkVertex(Vertex* record) { return unlinkRecord(record, vertexTail, vertexTail); }
 
-bool unlinkEdge(Edge* record) { return unlinkRecord(record, currentEdgeTail, nextEdgeTail); }
+bool unlinkEdge(Edge* record) {
+  const bool unlinked = unlinkRecord(record, currentEdgeTail, nextEdgeTail);
+  if (currentEdgeHead->next == nullptr) passEdgesAreCurrent = false;
+  return unlinked;
+}
 
 bool unlinkFace(Face* record) { return unlinkRecord(record, currentFaceTail, nextFaceTail); }
 
