@@ -136,7 +136,9 @@ MeshCounts countMesh() {
   MeshCounts counts{};
   for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) ++counts.faces;
   if (currentEdgesFromPasses()) {
-    counts.lastEdgeId = lastEdge(kCurrentGeneration)->id;
+    // A pass over a model without triangles leaves no edges behind.
+    const Edge* last = lastEdge(kCurrentGeneration);
+    counts.lastEdgeId = last != nullptr ? last->id : 0;
   } else {
     for (const Edge* e = currentEdgeHead->next; e != nullptr; e = e->next) ++counts.readerEdges;
   }
