@@ -26,20 +26,15 @@ TEST(ReaderOutOfMemory, LeavesNoModelWhereverItFails) {
   for (long failAt = 1; failAt < 1000; ++failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
     resetStore();
-    testing::internal::CaptureStderr();
-    failNewAfter(failAt);
-    loadMesh(cylinder.c_str());
-    const bool failed = newHasFailed();
-    failNewAfter(0);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const FailedRun run = runWithFailingAllocation(failAt, [&] { loadMesh(cylinder.c_str()); });
     checkLists();
-    if (!failed) {
-      EXPECT_EQ(said, "");
+    if (!run.failed) {
+      EXPECT_EQ(run.said, "");
       EXPECT_EQ(listings(), whole);
       break;
     }
     ++failures;
-    EXPECT_EQ(said, "model not loaded: out of memory while reading it\n");
+    EXPECT_EQ(run.said, "model not loaded: out of memory while reading it\n");
     EXPECT_EQ(listings(), "");
     loadMesh(cylinder.c_str());
     EXPECT_EQ(listings(), whole);

@@ -131,21 +131,17 @@ TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
   for (long failAt = 1; failAt < 1000; ++failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
     const StoreImage before = imageOfStore();
-    testing::internal::CaptureStderr();
-    failNewAfter(failAt);
-    subdivide();
-    const bool failed = newHasFailed();
-    failNewAfter(0);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const FailedRun run = runWithFailingAllocation(failAt, subdivide);
     checkLists();
-    if (!failed) {
-      EXPECT_EQ(said, "");
+    if (!run.failed) {
+      EXPECT_EQ(run.said, "");
       EXPECT_TRUE(imageOfStore() == twoPasses);
       break;
     }
     ++failures;
     EXPECT_TRUE(imageOfStore() == before);
-    EXPECT_EQ(said.rfind("subdivision pass not made: out of memory for its index (it needs ", 0), 0u) << said;
+    EXPECT_EQ(run.said.rfind("subdivision pass not made: out of memory for its index (it needs ", 0), 0u)
+        << run.said;
   }
   EXPECT_GE(failures, 10);
 }
