@@ -44,6 +44,18 @@ void loadFile(const char* name) {
   loadMesh(dataPath(name).c_str());
 }
 
+// The cylinder's image after two passes, for a pass that is to match it; the
+// store is left holding the cylinder after one pass.
+StoreImage cylinderAfterTwoPassesThenOne() {
+  loadFile("table.obj");
+  subdivide();
+  subdivide();
+  const StoreImage twoPasses = imageOfStore();
+  loadFile("table.obj");
+  subdivide();
+  return twoPasses;
+}
+
 class RefusedPass : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -102,13 +114,7 @@ TEST_F(RefusedPass, AtTheIdLimitAndNotBelowIt) {
 // and the pass made after the refusal is the one a store that never refused
 // makes.
 TEST_F(RefusedPass, WhenTheMemoryCannotBeHadAndTheNextPassIsUnharmed) {
-  loadFile("table.obj");
-  subdivide();
-  subdivide();
-  const StoreImage twoPasses = imageOfStore();
-
-  loadFile("table.obj");
-  subdivide();
+  const StoreImage twoPasses = cylinderAfterTwoPassesThenOne();
   const uint64_t needed = passNeeds(countMesh()).bytes;
   memoryAvailable = injectedMemory;
   injectedAvailable = needed - 1;
@@ -121,12 +127,7 @@ TEST_F(RefusedPass, WhenTheMemoryCannotBeHadAndTheNextPassIsUnharmed) {
 // Every allocation of the index in turn fails: each time the pass is refused
 // and the store kept, until the pass is made as if nothing had failed.
 TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
-  loadFile("table.obj");
-  subdivide();
-  subdivide();
-  const StoreImage twoPasses = imageOfStore();
-  loadFile("table.obj");
-  subdivide();
+  const StoreImage twoPasses = cylinderAfterTwoPassesThenOne();
   int failures = 0;
   for (long failAt = 1; failAt < 1000; ++failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
