@@ -4,10 +4,22 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
-static bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+// The separators, as a table: the scan asks once per byte of the file.
+struct SpaceTable {
+  bool space[256];
+};
+
+constexpr SpaceTable makeSpaceTable() {
+  SpaceTable table{};
+  for (char c : {' ', '\t', '\n', '\v', '\f', '\r'}) table.space[static_cast<unsigned char>(c)] = true;
+  return table;
 }
+
+constexpr SpaceTable kSpaces = makeSpaceTable();
+
+static bool isSpace(char c) { return kSpaces.space[static_cast<unsigned char>(c)]; }
 
 void startTokens(TokenReader& reader, std::FILE* file) {
   reader.file = file;
