@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <vector>
 
+#include "big_array.h"
 #include "loader.h"
 #include "mesh.h"
 #include "token_reader.h"
@@ -15,7 +15,7 @@ namespace {
 
 struct ReadState {
   TokenReader tokens;
-  std::vector<Vertex*> vertices;  // vertices[i] has id i + 1
+  BigArray<Vertex*> vertices;  // vertices[i] has id i + 1
   int edgesMade = 0;
   int facesMade = 0;
 };

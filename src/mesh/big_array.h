@@ -33,6 +33,27 @@ inline void* takeHugeMemory(std::size_t bytes) {
   return memory;
 }
 
+// takeHugeMemory's block, but starting on a huge page, for blocks whose size
+// is a whole number of huge pages, so that none of it lies in small ones. The
+// alignment costs no heap bytes once the call returns: the allocator cuts the
+// aligned block out of a larger one, and shrinking it in place gives back the
+// room after it (the room before it stays reserved address space, never
+// touched). While the call runs the heap holds up to a huge page more, which
+// is why blocks taken while a pass's memory peaks do not come from here.
+inline void* takeAlignedHugeMemory(std::size_t bytes) {
+  void* memory = nullptr;
+  if (posix_memalign(&memory, kHugePageBytes, bytes) != 0) return nullptr;
+  // A shrink that fails or moves the block (as a sanitizer's allocator does)
+  // still leaves a valid block; only the advice below may then cover less.
+  void* shrunk = std::realloc(memory, bytes);
+  if (shrunk != nullptr) memory = shrunk;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
+  const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  const uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  return memory;
+}
+
 template <typename T>
 struct BigArrayAllocator {
   using value_type = T;

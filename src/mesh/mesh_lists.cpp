@@ -93,7 +93,9 @@ static void moveAfter(Record* fromHead, Record*& fromTail, Record*& toTail) {
 void moveNextToCurrent() {
   moveAfter(nextFaceHead, nextFaceTail, currentFaceTail);
   moveAfter(nextEdgeHead, nextEdgeTail, currentEdgeTail);
-  passEdgesAreCurrent = true;
+  // A pass over no faces moves no edges: the list stays empty, and an empty
+  // list holds no pass's edges.
+  passEdgesAreCurrent = currentEdgeHead->next != nullptr;
 }
 
 template <typename Record>

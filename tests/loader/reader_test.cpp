@@ -95,6 +95,20 @@ TEST(Reader, StatementsCrossingTheReadBlockJoinUp) {
     EXPECT_EQ(v->y, -2.5f) << seam;
     EXPECT_EQ(v->z, 3.75f) << seam;
   }
+  // A token of 127 characters is kept and one of 128 skipped whole, wherever
+  // the seam cuts them: a cut one would leave a piece of it, a lone "v" or a
+  // shorter number, to be read on its own.
+  const std::string kept = "1." + std::string(125, '0');
+  const std::string skipped(128, 'v');
+  for (std::size_t start = 65536 - 260; start <= 65536; ++start) {
+    resetStore();
+    loadText(std::string(start, ' ') + "v " + kept + " " + skipped + " 2 3\n");
+    ASSERT_EQ(countVertices(), 1) << start;
+    const Vertex* v = vertexRecords()[0];
+    EXPECT_EQ(v->x, 1.0f) << start;
+    EXPECT_EQ(v->y, 2.0f) << start;
+    EXPECT_EQ(v->z, 3.0f) << start;
+  }
 }
 
 using ReaderDeathTest = ::testing::Test;
