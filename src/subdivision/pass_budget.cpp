@@ -136,9 +136,7 @@ MeshCounts countMesh() {
   MeshCounts counts{};
   for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) ++counts.faces;
   if (currentEdgesFromPasses()) {
-    // A pass over a model without triangles leaves no edges behind.
-    const Edge* last = lastEdge(kCurrentGeneration);
-    counts.lastEdgeId = last != nullptr ? last->id : 0;
+    counts.lastEdgeId = lastEdge(kCurrentGeneration)->id;
   } else {
     for (const Edge* e = currentEdgeHead->next; e != nullptr; e = e->next) ++counts.readerEdges;
   }
