@@ -5,7 +5,6 @@
 // that generation into the current lists.
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "pass_budget.h"
 #include "stencil_index.h"
@@ -139,26 +138,17 @@ void splitFace(Vertex* const corners[3], Vertex* const points[3], NextIds& ids) 
   }
 }
 
-// Sides outside every group place their own points; a group's point is
-// placed once, from its source side, when the first of its sides needs it.
-struct SharedPoints {
-  explicit SharedPoints(std::size_t groups) : points(groups), placed(groups, false) {}
-  std::vector<Point3> points;
-  std::vector<bool> placed;
-};
-
-Point3 placePoint(const IndexLookup& lookup, uint32_t side, double t, SharedPoints& shared) {
+// Sides outside every group place their own points; a group's sides all take
+// the point of its source side. That point is worked out again for each of
+// them rather than kept: the same computation on the same index gives the
+// same bits, and a table of points would add to the pass's peak memory.
+Point3 placePoint(const IndexLookup& lookup, uint32_t side, double t) {
   const uint32_t group = lookup.index.pointGroup[side];
-  if (group == kNoSide) return newPointOnSide(lookup, side, t);
-  if (!shared.placed[group]) {
-    shared.points[group] = newPointOnSide(lookup, lookup.index.groupSource[group], t);
-    shared.placed[group] = true;
-  }
-  return shared.points[group];
+  return newPointOnSide(lookup, group == kNoSide ? side : lookup.index.groupSource[group], t);
 }
 
 // The records were reserved, so no append below can fail.
-void placeAndSplit(const StencilIndex& index, SharedPoints& shared, NextIds& ids) {
+void placeAndSplit(const StencilIndex& index, NextIds& ids) {
   const IndexLookup lookup{index};
   const double t = static_cast<double>(tension);
   const uint32_t faceCount = static_cast<uint32_t>(index.corners.size() / 3);
@@ -166,7 +156,7 @@ void placeAndSplit(const StencilIndex& index, SharedPoints& shared, NextIds& ids
     Vertex* points[3];
     Vertex* corners[3];
     for (uint32_t i = 0; i < 3; ++i) {
-      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t, shared), ++ids.vertex));
+      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t), ++ids.vertex));
       corners[i] = index.vertices[index.corners[3 * f + i]];
     }
     splitFace(corners, points, ids);
@@ -185,11 +175,9 @@ void subdivide() {
   {
     // Even an empty index allocates; on the heap, it can fail inside the try.
     std::unique_ptr<StencilIndex> index;
-    std::unique_ptr<SharedPoints> shared;
     try {
       index = std::make_unique<StencilIndex>();
       buildStencilIndex(*index);
-      shared = std::make_unique<SharedPoints>(index->groupSource.size());
     } catch (const std::bad_alloc&) {
       reportIndexOutOfMemory(needs);
       return;
@@ -205,7 +193,7 @@ void subdivide() {
     if (!currentEdgesFromPasses()) emptyList(currentEdgeHead);
     const Edge* earlier = lastEdge(kCurrentGeneration);
     NextIds ids{last->id, earlier != nullptr ? earlier->id : 0, 0};
-    placeAndSplit(*index, *shared, ids);
+    placeAndSplit(*index, ids);
   }
   moveNextToCurrent();
 }
