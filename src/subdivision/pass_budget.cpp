@@ -29,10 +29,11 @@ constexpr uint64_t recordBytes() {
 // The index (stencil_index.h) at its peak, while it welds: per vertex its
 // record pointer, position, weld and two group starts, the two hash tables of
 // the weld (24-byte slots, up to four per vertex each) and the numbering's
-// growth; per side its corner and flag (with vector growth) and an entry in
-// each side grouping. Meshes with many rim sides take a little more.
+// growth; per side its corner and flag (with vector growth), an entry in
+// each side grouping, and its shared-point group with the groups' table.
+// Meshes with many rim sides take a little more.
 constexpr uint64_t kIndexBytesPerVertex = 256;
-constexpr uint64_t kIndexBytesPerSide = 40;
+constexpr uint64_t kIndexBytesPerSide = 48;
 
 // What the viewer needs after the pass: drawing, printing, the next events.
 constexpr uint64_t kHeadroom = 16u << 20;
