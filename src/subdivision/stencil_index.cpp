@@ -48,14 +48,6 @@ void cellKey(int64_t cx, int64_t cy, int64_t cz, uint64_t& first, uint64_t& seco
   second = (static_cast<uint64_t>(cy) << 32) ^ static_cast<uint64_t>(cz);
 }
 
-uint64_t exactBits(float f) {
-  const float positiveZero = f + 0.0f;  // -0 and +0 coincide
-  uint32_t bits;
-  static_assert(sizeof bits == sizeof positiveZero, "float is 32 bits");
-  __builtin_memcpy(&bits, &positiveZero, sizeof bits);
-  return bits;
-}
-
 // Per axis: the cell of the coordinate and whether its lower (-1) or upper
 // (+1) neighbour must be searched too.
 void cellRange(double coordinate, double origin, double cellSize, int64_t& cell, int& low, int& high) {
@@ -67,6 +59,24 @@ void cellRange(double coordinate, double origin, double cellSize, int64_t& cell,
   high = fraction > 1.0 - kWallMargin ? 1 : 0;
 }
 
+bool samePosition(const FloatPoint& p, const FloatPoint& q) {
+  return p.x == q.x && p.y == q.y && p.z == q.z;  // -0 and +0 are the same position
+}
+
+// Exact bits of a coordinate, the cell of a weld with no tolerance.
+int64_t exactCell(float f) {
+  const float positiveZero = f + 0.0f;  // -0 and +0 share a cell
+  uint32_t bits;
+  static_assert(sizeof bits == sizeof positiveZero, "float is 32 bits");
+  __builtin_memcpy(&bits, &positiveZero, sizeof bits);
+  return bits;
+}
+
+// A record at exactly the position of one already in the cells coincides
+// with the same earlier records, so the search finds the same first match
+// for it, and it stays out of the cells: a file that puts many vertices on one
+// point (every vertex whose numbers fail to parse sits at the origin) keeps
+// its cell's chain as short as one with distinct points.
 void weldVertices(StencilIndex& index) {
   const std::size_t count = index.positions.size();
   index.weldedTo.resize(count);
@@ -76,24 +86,11 @@ void weldVertices(StencilIndex& index) {
   grid.cellSize = index.weldTolerance * kCellsPerTolerance;
   grid.previousInCell.assign(count, kNoSide);
   grid.firstInCell = PairTable(count);
-  // A record at exactly the position of an earlier one coincides with the
-  // same earlier records, so it takes that record's weld without a search and
-  // stays out of the cells: a file that puts many vertices on one point (every
-  // vertex whose numbers fail to parse sits at the origin) costs no more than
-  // one with distinct points.
-  PairTable firstAtPosition(count);
 
   for (uint32_t i = 0; i < count; ++i) {
     const FloatPoint& v = index.positions[i];
     index.weldedTo[i] = i;
     if (!isFinite(v)) continue;
-    const uint32_t earlier = firstAtPosition.findOrInsert(
-        exactBits(v.x) << 32 | exactBits(v.y), exactBits(v.z), i);
-    if (earlier != i) {
-      index.weldedTo[i] = index.weldedTo[earlier];
-      index.weldsAreIdentity = false;
-      continue;
-    }
     int64_t cell[3];
     int low[3] = {0, 0, 0};
     int high[3] = {0, 0, 0};
@@ -102,30 +99,40 @@ void weldVertices(StencilIndex& index) {
       cellRange(v.y, grid.origin.y, grid.cellSize, cell[1], low[1], high[1]);
       cellRange(v.z, grid.origin.z, grid.cellSize, cell[2], low[2], high[2]);
     } else {
-      cell[0] = static_cast<int64_t>(exactBits(v.x));
-      cell[1] = static_cast<int64_t>(exactBits(v.y));
-      cell[2] = static_cast<int64_t>(exactBits(v.z));
+      cell[0] = exactCell(v.x);
+      cell[1] = exactCell(v.y);
+      cell[2] = exactCell(v.z);
     }
+    uint64_t first, second;
+    cellKey(cell[0], cell[1], cell[2], first, second);
+    // Finds do not move the table's slots, so this stays valid through the
+    // search of the neighbouring cells.
+    uint32_t& latestInOwnCell = grid.firstInCell.findOrInsert(first, second, kNoSide);
     uint32_t firstMatch = i;
+    bool placeTaken = false;
     for (int dx = low[0]; dx <= high[0]; ++dx) {
       for (int dy = low[1]; dy <= high[1]; ++dy) {
         for (int dz = low[2]; dz <= high[2]; ++dz) {
-          uint64_t first, second;
-          cellKey(cell[0] + dx, cell[1] + dy, cell[2] + dz, first, second);
-          const uint32_t* latest = grid.firstInCell.find(first, second);
+          const bool ownCell = dx == 0 && dy == 0 && dz == 0;
+          const uint32_t* latest = &latestInOwnCell;
+          if (!ownCell) {
+            cellKey(cell[0] + dx, cell[1] + dy, cell[2] + dz, first, second);
+            latest = grid.firstInCell.find(first, second);
+          }
           for (uint32_t j = latest ? *latest : kNoSide; j != kNoSide; j = grid.previousInCell[j]) {
-            if (j < firstMatch && coincide(index.positions[j], v, index.weldTolerance)) firstMatch = j;
+            const FloatPoint& candidate = index.positions[j];
+            if (!coincide(candidate, v, index.weldTolerance)) continue;
+            if (j < firstMatch) firstMatch = j;
+            placeTaken = placeTaken || (ownCell && samePosition(candidate, v));
           }
         }
       }
     }
     index.weldedTo[i] = index.weldedTo[firstMatch];
     if (firstMatch != i) index.weldsAreIdentity = false;
-    uint64_t first, second;
-    cellKey(cell[0], cell[1], cell[2], first, second);
-    uint32_t& latest = grid.firstInCell.findOrInsert(first, second, kNoSide);
-    grid.previousInCell[i] = latest;
-    latest = i;
+    if (placeTaken) continue;
+    grid.previousInCell[i] = latestInOwnCell;
+    latestInOwnCell = i;
   }
 }
 
@@ -177,8 +184,9 @@ void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesBy
     if (group.first[v + 1] - group.first[v] <= kCrowdedGroup) continue;
     for (uint32_t i = group.first[v]; i < group.first[v + 1]; ++i) {
       group.crowdedFirst.findOrInsert(v, group.entries[i].end, i);
-      if (index.flags[group.entries[i].side] == kFlagBoundary)
-        group.crowdedBoundary.findOrInsert(v, group.entries[i].end, i);
+      const uint8_t flag = index.flags[group.entries[i].side];
+      if (flag == kFlagBoundary) group.crowdedBoundary.findOrInsert(v, group.entries[i].end, i);
+      if (flag == kFlagInterior) group.crowdedInterior.findOrInsert(v, group.entries[i].end, i);
     }
   }
 }
@@ -246,40 +254,59 @@ bool firstOtherRimSide(const PairTable& slots, const BigArray<uint32_t>& sides, 
   return false;
 }
 
-// Groups are numbered as their first sides not flagged 0 come. A group's
-// source starts as that first side and moves to the first side flagged 0 on
-// the same welded pair, if there is one.
-void groupSharedPoints(StencilIndex& index) {
+// The first side, and the first side flagged 0, of those running from one
+// welded number to another, both kNoSide until found.
+struct FirstOnPair {
+  uint32_t any = kNoSide;
+  uint32_t interior = kNoSide;
+};
+
+void lowerTo(uint32_t& kept, uint32_t side) {
+  if (side < kept) kept = side;
+}
+
+void findFirstOnPair(const StencilIndex& index, const SidesByStart& group, uint32_t from, uint32_t to,
+                     FirstOnPair& first) {
+  if (isCrowded(group, from)) {
+    if (const uint32_t* entry = group.crowdedFirst.find(from, to))
+      lowerTo(first.any, group.entries[*entry].side);
+    if (const uint32_t* entry = group.crowdedInterior.find(from, to))
+      lowerTo(first.interior, group.entries[*entry].side);
+    return;
+  }
+  // The group is in side order, so its first matches are the first sides.
+  bool anyFound = false;
+  for (uint32_t i = group.first[from], last = group.first[from + 1]; i < last; ++i) {
+    const SideEnd& entry = group.entries[i];
+    if (entry.end != to) continue;
+    if (!anyFound) lowerTo(first.any, entry.side);
+    anyFound = true;
+    if (index.flags[entry.side] == kFlagInterior) {
+      lowerTo(first.interior, entry.side);
+      return;
+    }
+  }
+}
+
+// A side not flagged 0 takes the point of the first side flagged 0 between
+// its two welded numbers, either way, or when there is none, of the first
+// side between them; both are found in the side groups the index has.
+void findPointSources(StencilIndex& index) {
   const std::size_t sideCount = index.corners.size();
   const IndexLookup lookup{index};
-  index.pointGroup.assign(sideCount, kNoSide);
-  index.groupSource.clear();
-  PairTable groups(sideCount / 2);
-  const auto pairOf = [&](uint32_t side, uint32_t& low, uint32_t& high) {
+  const SidesByStart& group = weldedGroup(index);
+  index.pointSource.resize(sideCount);
+  for (uint32_t side = 0; side < sideCount; ++side) {
+    if (index.flags[side] == kFlagInterior) {
+      index.pointSource[side] = side;
+      continue;
+    }
     const uint32_t a = index.weldedTo[lookup.start(side)];
     const uint32_t b = index.weldedTo[lookup.end(side)];
-    low = a < b ? a : b;
-    high = a < b ? b : a;
-  };
-  uint32_t low, high;
-  for (uint32_t side = 0; side < sideCount; ++side) {
-    if (index.flags[side] == kFlagInterior) continue;
-    pairOf(side, low, high);
-    const uint32_t fresh = static_cast<uint32_t>(index.groupSource.size());
-    const uint32_t group = groups.findOrInsert(low, high, fresh);
-    if (group == fresh) index.groupSource.push_back(side);
-    index.pointGroup[side] = group;
-  }
-  if (index.groupSource.empty()) return;
-  std::vector<bool> fromInterior(index.groupSource.size(), false);
-  for (uint32_t side = 0; side < sideCount; ++side) {
-    if (index.flags[side] != kFlagInterior) continue;
-    pairOf(side, low, high);
-    const uint32_t* group = groups.find(low, high);
-    if (group == nullptr || fromInterior[*group]) continue;
-    fromInterior[*group] = true;
-    index.groupSource[*group] = side;
-    index.pointGroup[side] = *group;
+    FirstOnPair first;
+    findFirstOnPair(index, group, a, b, first);
+    findFirstOnPair(index, group, b, a, first);
+    index.pointSource[side] = first.interior != kNoSide ? first.interior : first.any;
   }
 }
 
@@ -289,7 +316,7 @@ void buildStencilIndex(StencilIndex& index) {
   gatherFaces(index);
   weldVertices(index);
   indexSides(index);
-  groupSharedPoints(index);
+  findPointSources(index);
 }
 
 // The side found by records runs from p to q, so its far corner is the one
@@ -307,6 +334,11 @@ bool IndexLookup::corner(uint32_t p, uint32_t q, uint32_t& found) const {
   if (welded == nullptr || welded->far == kNoSide) return false;
   found = welded->far;
   return true;
+}
+
+uint32_t IndexLookup::firstSideFromTo(uint32_t p, uint32_t q) const {
+  const SideEnd* side = firstSide(index.byRecords, p, q);
+  return side != nullptr ? side->side : kNoSide;
 }
 
 bool IndexLookup::hasTwin(uint32_t side) const {

@@ -18,10 +18,9 @@
 // records with a non-finite coordinate coincide with nothing but themselves.
 //
 // Shared points: the sides not flagged 0 that join the same two welded
-// numbers, in either direction, share one new point, that of the group's
-// source side (stencil_rules.h says which side that is). Groups are numbered
-// from 0 in face list order of their first sides not flagged 0; a side flagged
-// 0 belongs to a group only as its source.
+// numbers, in either direction, share one new point, that of their source
+// side (stencil_rules.h says which side that is); a side flagged 0 is its
+// own source.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +56,7 @@ struct SidesByStart {
   BigArray<SideEnd> entries;
   PairTable crowdedFirst;     // (start, end) -> entry of the first such side
   PairTable crowdedBoundary;  // the same over sides flagged 1 only
+  PairTable crowdedInterior;  // the same over sides flagged 0 only
 };
 
 struct FloatPoint {
@@ -76,8 +76,7 @@ struct StencilIndex {
   PairTable rimEndingAt;             // (welded end, 0) -> slot in rimSides
   PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
   BigArray<uint32_t> rimSides;    // two per slot: the first two rim sides
-  std::vector<uint32_t> pointGroup;  // side -> its group of shared points, or kNoSide
-  std::vector<uint32_t> groupSource; // group -> the side whose point it takes
+  BigArray<uint32_t> pointSource;  // side -> the side whose point it takes (itself if flagged 0)
 };
 
 void buildStencilIndex(StencilIndex& index);
@@ -94,6 +93,8 @@ struct IndexLookup {
   uint32_t end(uint32_t side) const { return index.corners[side - side % 3 + (side % 3 + 1) % 3]; }
   uint8_t flag(uint32_t side) const { return index.flags[side]; }
   bool corner(uint32_t p, uint32_t q, uint32_t& found) const;
+  // The first side running from the record p to the record q, or kNoSide.
+  uint32_t firstSideFromTo(uint32_t p, uint32_t q) const;
   bool hasTwin(uint32_t side) const;
   bool rimBefore(uint32_t side, uint32_t& found) const;
   bool rimAfter(uint32_t side, uint32_t& found) const;

@@ -87,6 +87,39 @@ Corner<Handle> cornerBeyond(const Lookup& lookup, const Corner<Handle>& p, const
   return result;
 }
 
+// The butterfly stencil of the side a->b, every corner looked up or made a
+// ghost as the rules say. True when every corner was found, none a ghost:
+// the stencil of b->a then makes the very same lookups in another order, so
+// it is this one reversed (see reversedStencil).
+template <typename Lookup, typename Handle>
+bool lookUpButterfly(const Lookup& lookup, const Corner<Handle>& a, const Corner<Handle>& b,
+                     ButterflyStencil& s) {
+  // A side whose own triangle is degenerate has no c1: the midpoint keeps
+  // the stencil on the side's line.
+  const Point3 middle = 0.5 * (a.position + b.position);
+  const Corner<Handle> c1 = cornerBeyond(lookup, a, b, middle);
+  const Corner<Handle> c2 = cornerBeyond(lookup, b, a, c1.position);
+  const Corner<Handle> w1 = cornerBeyond(lookup, c1, b, a.position);
+  const Corner<Handle> w2 = cornerBeyond(lookup, c2, a, b.position);
+  const Corner<Handle> w3 = cornerBeyond(lookup, a, c1, b.position);
+  const Corner<Handle> w4 = cornerBeyond(lookup, b, c2, a.position);
+  s = {a.position, b.position, c1.position, c2.position,
+       w1.position, w2.position, w3.position, w4.position};
+  return c1.found && c2.found && w1.found && w2.found && w3.found && w4.found;
+}
+
+// The stencil of b->a from that of a->b, when lookUpButterfly found every
+// corner: its c1 is the corner beyond b->a, its w1 the one beyond c2->a, ...
+inline ButterflyStencil reversedStencil(const ButterflyStencil& s) {
+  return {s.b, s.a, s.c2, s.c1, s.w2, s.w1, s.w4, s.w3};
+}
+
+template <typename Lookup, typename Side>
+bool takesButterfly(const Lookup& lookup, Side side) {
+  const uint8_t flag = lookup.flag(side);
+  return flag == kFlagInterior || (flag == kFlagBoundary && lookup.hasTwin(side));
+}
+
 template <typename Lookup, typename Side>
 Point3 newPointOnSide(const Lookup& lookup, Side side, double t) {
   using Handle = decltype(lookup.start(side));
@@ -94,23 +127,10 @@ Point3 newPointOnSide(const Lookup& lookup, Side side, double t) {
   const Handle endVertex = lookup.end(side);
   const Corner<Handle> a{true, startVertex, lookup.position(startVertex)};
   const Corner<Handle> b{true, endVertex, lookup.position(endVertex)};
-  const uint8_t flag = lookup.flag(side);
 
-  if (flag == kFlagInterior || (flag == kFlagBoundary && lookup.hasTwin(side))) {
-    // A side whose own triangle is degenerate has no c1: the midpoint keeps
-    // the stencil on the side's line.
-    const Point3 middle = 0.5 * (a.position + b.position);
-    const Corner<Handle> c1 = cornerBeyond(lookup, a, b, middle);
-    const Corner<Handle> c2 = cornerBeyond(lookup, b, a, c1.position);
+  if (takesButterfly(lookup, side)) {
     ButterflyStencil s;
-    s.a = a.position;
-    s.b = b.position;
-    s.c1 = c1.position;
-    s.c2 = c2.position;
-    s.w1 = cornerBeyond(lookup, c1, b, a.position).position;
-    s.w2 = cornerBeyond(lookup, c2, a, b.position).position;
-    s.w3 = cornerBeyond(lookup, a, c1, b.position).position;
-    s.w4 = cornerBeyond(lookup, b, c2, a.position).position;
+    lookUpButterfly(lookup, a, b, s);
     return butterflyPoint(s, t);
   }
 

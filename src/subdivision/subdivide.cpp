@@ -1,27 +1,18 @@
-// The subdivision pass, in phases: index the current mesh, free the current
-// faces (the index holds all the pass still needs of them, and the new
-// records can then reuse their memory), place the new points of every face
-// and build its four triangles, classified, in the next generation, and move
-// that generation into the current lists.
-#include <memory>
+// The subdivision pass, in phases: index the current mesh and work out the
+// new point of every side, keep of the index only the faces' corners, free
+// the current faces (the new records can then reuse their memory), build
+// the four triangles of every face, classified, in the next generation, and
+// move that generation into the current lists.
 #include <new>
 
 #include "pass_budget.h"
+#include "side_points.h"
 #include "stencil_index.h"
 #include "subdivision.h"
 
 float tension = 0.05f;
 
 namespace {
-
-Vertex vertexAt(Point3 p, int32_t id) {
-  Vertex v{};
-  v.id = id;
-  v.x = static_cast<float>(p.x);
-  v.y = static_cast<float>(p.y);
-  v.z = static_cast<float>(p.z);
-  return v;
-}
 
 // The pairs of vertex records that the sides of a few triangles join, with
 // the count of classifyEdges for each: the sides matching the pair, counted
@@ -138,26 +129,40 @@ void splitFace(Vertex* const corners[3], Vertex* const points[3], NextIds& ids) 
   }
 }
 
-// Sides outside every group place their own points; a group's sides all take
-// the point of its source side. That point is worked out again for each of
-// them rather than kept: the same computation on the same index gives the
-// same bits, and a table of points would add to the pass's peak memory.
-Point3 placePoint(const IndexLookup& lookup, uint32_t side, double t) {
-  const uint32_t group = lookup.index.pointGroup[side];
-  return newPointOnSide(lookup, group == kNoSide ? side : lookup.index.groupSource[group], t);
+// What the record writing keeps of the index: the corners of the current
+// faces and the new point of each of their sides.
+struct PassPlan {
+  BigArray<Vertex*> vertices;
+  BigArray<uint32_t> corners;
+  BigArray<FloatPoint> points;
+};
+
+void planPass(PassPlan& plan) {
+  StencilIndex index;
+  buildStencilIndex(index);
+  placeSidePoints(index, static_cast<double>(tension), plan.points);
+  plan.vertices = std::move(index.vertices);
+  plan.corners = std::move(index.corners);
+}
+
+Vertex vertexAt(const FloatPoint& p, int32_t id) {
+  Vertex v{};
+  v.id = id;
+  v.x = p.x;
+  v.y = p.y;
+  v.z = p.z;
+  return v;
 }
 
 // The records were reserved, so no append below can fail.
-void placeAndSplit(const StencilIndex& index, NextIds& ids) {
-  const IndexLookup lookup{index};
-  const double t = static_cast<double>(tension);
-  const uint32_t faceCount = static_cast<uint32_t>(index.corners.size() / 3);
+void splitFaces(const PassPlan& plan, NextIds& ids) {
+  const uint32_t faceCount = static_cast<uint32_t>(plan.corners.size() / 3);
   for (uint32_t f = 0; f < faceCount; ++f) {
     Vertex* points[3];
     Vertex* corners[3];
     for (uint32_t i = 0; i < 3; ++i) {
-      points[i] = appendVertex(vertexAt(placePoint(lookup, 3 * f + i, t), ++ids.vertex));
-      corners[i] = index.vertices[index.corners[3 * f + i]];
+      points[i] = appendVertex(vertexAt(plan.points[3 * f + i], ++ids.vertex));
+      corners[i] = plan.vertices[plan.corners[3 * f + i]];
     }
     splitFace(corners, points, ids);
   }
@@ -173,11 +178,11 @@ void subdivide() {
   const PassNeeds needs = passNeeds(countMesh());
   if (!passCanBeMade(needs)) return;
   {
-    // Even an empty index allocates; on the heap, it can fail inside the try.
-    std::unique_ptr<StencilIndex> index;
+    // Empty arrays take no memory; the index, which does even when empty,
+    // lives inside the try.
+    PassPlan plan;
     try {
-      index = std::make_unique<StencilIndex>();
-      buildStencilIndex(*index);
+      planPass(plan);
     } catch (const std::bad_alloc&) {
       reportIndexOutOfMemory(needs);
       return;
@@ -186,14 +191,14 @@ void subdivide() {
       reportRecordsOutOfMemory(needs);
       return;
     }
-    // The index holds all the pass still needs of the current faces and of
+    // The plan holds all the pass still needs of the current faces and of
     // the reader's edges, and the new records reuse their memory. The edges
     // of earlier passes stay: the edge listing shows every pass.
     emptyList(currentFaceHead);
     if (!currentEdgesFromPasses()) emptyList(currentEdgeHead);
     const Edge* earlier = lastEdge(kCurrentGeneration);
     NextIds ids{last->id, earlier != nullptr ? earlier->id : 0, 0};
-    placeAndSplit(*index, ids);
+    splitFaces(plan, ids);
   }
   moveNextToCurrent();
 }

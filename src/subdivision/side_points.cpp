@@ -1,0 +1,58 @@
+#include "side_points.h"
+
+namespace {
+
+FloatPoint stored(Point3 p) {
+  return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+}
+
+struct SidePoints {
+  const IndexLookup lookup;
+  const double t;
+  BigArray<FloatPoint>& points;
+  BigArray<uint8_t> placed;
+
+  // The side's own point. A side flagged 0 whose stencil was found whole
+  // also places the first side running the other way on the same records,
+  // when that one is flagged 0 too: its stencil is the same corners
+  // reversed. Sides flagged 0 are never redirected to a group's source
+  // (they are at most the source), so that side's slot wants its own point.
+  void placeOwn(uint32_t side) {
+    const uint32_t a = lookup.start(side);
+    const uint32_t b = lookup.end(side);
+    if (lookup.flag(side) != kFlagInterior) {
+      set(side, newPointOnSide(lookup, side, t));
+      return;
+    }
+    ButterflyStencil stencil;
+    const bool whole = lookUpButterfly(lookup, Corner<uint32_t>{true, a, lookup.position(a)},
+                                       Corner<uint32_t>{true, b, lookup.position(b)}, stencil);
+    set(side, butterflyPoint(stencil, t));
+    if (!whole) return;
+    const uint32_t twin = lookup.firstSideFromTo(b, a);
+    if (twin == kNoSide || placed[twin] || lookup.flag(twin) != kFlagInterior) return;
+    set(twin, butterflyPoint(reversedStencil(stencil), t));
+  }
+
+  void set(uint32_t side, Point3 p) {
+    points[side] = stored(p);
+    placed[side] = 1;
+  }
+};
+
+}  // namespace
+
+void placeSidePoints(const StencilIndex& index, double t, BigArray<FloatPoint>& points) {
+  const std::size_t sideCount = index.corners.size();
+  points.resize(sideCount);
+  SidePoints place{IndexLookup{index}, t, points, BigArray<uint8_t>(sideCount, 0)};
+  for (uint32_t side = 0; side < sideCount; ++side) {
+    if (place.placed[side]) continue;
+    const uint32_t source = index.pointSource[side];
+    if (!place.placed[source]) place.placeOwn(source);
+    if (source != side) {
+      points[side] = points[source];
+      place.placed[side] = 1;
+    }
+  }
+}
