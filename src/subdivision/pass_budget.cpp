@@ -26,14 +26,15 @@ constexpr uint64_t recordBytes() {
   return (sizeof(Record) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
 }
 
-// The index (stencil_index.h) at its peak, while it welds: per vertex its
-// record pointer, position, weld and two group starts, the two hash tables of
-// the weld (24-byte slots, up to four per vertex each) and the numbering's
-// growth; per side its corner and flag (with vector growth), an entry in
-// each side grouping, and its shared-point group with the groups' table.
-// Meshes with many rim sides take a little more.
-constexpr uint64_t kIndexBytesPerVertex = 256;
-constexpr uint64_t kIndexBytesPerSide = 48;
+// The index (stencil_index.h) and the new points worked out from it, at
+// their peak: per vertex its record pointer (and the numbering's copy while
+// it grows), position, weld and two group starts, and the weld's hash table
+// (24-byte slots, up to four per vertex) and cell chain; per side its corner
+// and flag (with vector growth), an entry in each side grouping, its source
+// side, and its new point with a mark of its being placed. Meshes with many
+// rim sides or crowded vertices take a little more.
+constexpr uint64_t kIndexBytesPerVertex = 160;
+constexpr uint64_t kIndexBytesPerSide = 56;
 
 // What the viewer needs after the pass: drawing, printing, the next events.
 constexpr uint64_t kHeadroom = 16u << 20;
