@@ -1,21 +1,26 @@
 #include "side_points.h"
 
+#include "parallel_ranges.h"
+
 namespace {
 
 FloatPoint stored(Point3 p) {
   return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
 }
 
+// One worker's piece of the sides, [begin, end): it writes the points and
+// marks of those sides only.
 struct SidePoints {
   const IndexLookup lookup;
   const double t;
   BigArray<FloatPoint>& points;
-  BigArray<uint8_t> placed;
+  BigArray<uint8_t>& placed;
+  const uint32_t begin, end;
 
   // The side's own point. A side flagged 0 whose stencil was found whole
   // also places the first side running the other way on the same records,
-  // when that one is flagged 0 too: its stencil is the same corners
-  // reversed. Sides flagged 0 are never redirected to a group's source
+  // when that one is flagged 0 too and in this piece: its stencil is the
+  // same corners reversed. Sides flagged 0 are never redirected to a group's source
   // (they are at most the source), so that side's slot wants its own point.
   void placeOwn(uint32_t side) {
     const uint32_t a = lookup.start(side);
@@ -30,7 +35,7 @@ struct SidePoints {
     set(side, butterflyPoint(stencil, t));
     if (!whole) return;
     const uint32_t twin = lookup.firstSideFromTo(b, a);
-    if (twin == kNoSide || placed[twin] || lookup.flag(twin) != kFlagInterior) return;
+    if (twin < begin || twin >= end || placed[twin] || lookup.flag(twin) != kFlagInterior) return;
     set(twin, butterflyPoint(reversedStencil(stencil), t));
   }
 
@@ -42,17 +47,21 @@ struct SidePoints {
 
 }  // namespace
 
+// First every side that is its own source, in pieces; then the sides that
+// take another side's point, once every source is placed.
 void placeSidePoints(const StencilIndex& index, double t, BigArray<FloatPoint>& points) {
   const std::size_t sideCount = index.corners.size();
   points.resize(sideCount);
-  SidePoints place{IndexLookup{index}, t, points, BigArray<uint8_t>(sideCount, 0)};
-  for (uint32_t side = 0; side < sideCount; ++side) {
-    if (place.placed[side]) continue;
-    const uint32_t source = index.pointSource[side];
-    if (!place.placed[source]) place.placeOwn(source);
-    if (source != side) {
-      points[side] = points[source];
-      place.placed[side] = 1;
+  BigArray<uint8_t> placed(sideCount, 0);
+  forEachPiece(sideCount, 3, [&](std::size_t begin, std::size_t end) {
+    SidePoints piece{IndexLookup{index}, t, points, placed, static_cast<uint32_t>(begin),
+                     static_cast<uint32_t>(end)};
+    for (uint32_t side = piece.begin; side < piece.end; ++side) {
+      if (index.pointSource[side] == side && !placed[side]) piece.placeOwn(side);
     }
+  });
+  for (uint32_t side = 0; side < sideCount; ++side) {
+    const uint32_t source = index.pointSource[side];
+    if (source != side) points[side] = points[source];
   }
 }

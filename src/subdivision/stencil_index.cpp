@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "parallel_ranges.h"
+
 namespace {
 
 bool isFinite(const FloatPoint& p) {
@@ -296,18 +298,20 @@ void findPointSources(StencilIndex& index) {
   const IndexLookup lookup{index};
   const SidesByStart& group = weldedGroup(index);
   index.pointSource.resize(sideCount);
-  for (uint32_t side = 0; side < sideCount; ++side) {
-    if (index.flags[side] == kFlagInterior) {
-      index.pointSource[side] = side;
-      continue;
+  forEachPiece(sideCount, 1, [&](std::size_t begin, std::size_t end) {
+    for (uint32_t side = static_cast<uint32_t>(begin); side < end; ++side) {
+      if (index.flags[side] == kFlagInterior) {
+        index.pointSource[side] = side;
+        continue;
+      }
+      const uint32_t a = index.weldedTo[lookup.start(side)];
+      const uint32_t b = index.weldedTo[lookup.end(side)];
+      FirstOnPair first;
+      findFirstOnPair(index, group, a, b, first);
+      findFirstOnPair(index, group, b, a, first);
+      index.pointSource[side] = first.interior != kNoSide ? first.interior : first.any;
     }
-    const uint32_t a = index.weldedTo[lookup.start(side)];
-    const uint32_t b = index.weldedTo[lookup.end(side)];
-    FirstOnPair first;
-    findFirstOnPair(index, group, a, b, first);
-    findFirstOnPair(index, group, b, a, first);
-    index.pointSource[side] = first.interior != kNoSide ? first.interior : first.any;
-  }
+  });
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+// Runs a pass's read-only phases on every core: a range of items is cut into
+// one contiguous piece per worker and each piece handed to the same work.
+// The workers read what they share and write only their own piece's slots;
+// all of them have ended when forEachPiece returns, so the GLUT loop never
+// sees a second thread. Small ranges stay on the calling thread, where a
+// thread's start would cost more than it saves.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// Items below this many stay on one thread.
+constexpr std::size_t kParallelFrom = std::size_t(1) << 15;
+constexpr unsigned kMostWorkers = 8;
+
+// work(begin, end) for pieces that cover [0, count) and start at multiples of
+// `grain`. A worker that cannot be started leaves its piece to the caller.
+template <typename Work>
+void forEachPiece(std::size_t count, std::size_t grain, Work work) {
+  const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostWorkers));
+  const std::size_t pieces = count < kParallelFrom ? 1 : cores;
+  const std::size_t grains = (count + grain - 1) / grain;
+  const auto bound = [&](std::size_t piece) {
+    return std::min(count, grains * piece / pieces * grain);
+  };
+  std::vector<std::thread> workers;
+  std::vector<std::size_t> leftToCaller;
+  for (std::size_t piece = 1; piece < pieces; ++piece) {
+    try {
+      workers.emplace_back(work, bound(piece), bound(piece + 1));
+    } catch (const std::system_error&) {
+      leftToCaller.push_back(piece);
+    }
+  }
+  work(bound(0), bound(1));
+  for (std::size_t piece : leftToCaller) work(bound(piece), bound(piece + 1));
+  for (std::thread& worker : workers) worker.join();
+}
