@@ -38,6 +38,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct Vertex {
   int32_t id;
@@ -118,6 +119,19 @@ Face* appendFace(const Face& record, int generation);
 // when that memory cannot be had. Room reserved and not used stays with the
 // store until the store holds no element at all, which gives it back.
 bool reserveRecords(std::size_t vertices, std::size_t edges, std::size_t faces);
+
+// Where the next `vertices` appendVertex, `edges` appendEdge and `faces`
+// appendFace calls will put the records that no given-back record serves:
+// room in the pools' slabs not handed out yet, vertex ranges first, then
+// edge and face ranges, each in the order it will be filled. The ranges hold
+// no record, and are right until the next append, unlink, empty or
+// reservation. A pass has another core fault their pages in (madvise, which
+// reads and writes no byte of them) while it appends the records.
+struct MemoryRange {
+  void* start;
+  std::size_t bytes;
+};
+std::vector<MemoryRange> roomForRecords(std::size_t vertices, std::size_t edges, std::size_t faces);
 
 // Given a head (null prev), return false and change nothing; otherwise join
 // the record's neighbours, free the record and return true.

@@ -194,3 +194,11 @@ bool reserveRecords(std::size_t vertices, std::size_t edges, std::size_t faces) 
   const std::size_t counts[] = {vertices, edges, faces};
   return reserveInPools(pools, counts, 3);
 }
+
+std::vector<MemoryRange> roomForRecords(std::size_t vertices, std::size_t edges, std::size_t faces) {
+  std::vector<MemoryRange> ranges;
+  appendRoomToCut(vertexPool, vertices, ranges);
+  appendRoomToCut(edgePool, edges, ranges);
+  appendRoomToCut(facePool, faces, ranges);
+  return ranges;
+}

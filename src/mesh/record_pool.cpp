@@ -159,6 +159,21 @@ void releaseSlabs(RecordPool& pool) {
   pool = makeRecordPool(pool.recordSize);
 }
 
+void appendRoomToCut(const RecordPool& pool, std::size_t takes, std::vector<MemoryRange>& ranges) {
+  std::size_t uncut = 0;
+  for (PoolSlab* slab = pool.filling; slab != nullptr; slab = slab->next)
+    uncut += slab->capacity - slab->cut;
+  const std::size_t fromFreeList = pool.spare - uncut;
+  std::size_t toCut = takes > fromFreeList ? takes - fromFreeList : 0;
+  for (PoolSlab* slab = pool.filling; slab != nullptr && toCut > 0; slab = slab->next) {
+    const std::size_t room = slab->capacity - slab->cut;
+    if (room == 0) continue;
+    const std::size_t cut = room < toCut ? room : toCut;
+    ranges.push_back({recordsOf(slab) + slab->cut * pool.recordSize, cut * pool.recordSize});
+    toCut -= cut;
+  }
+}
+
 // All the room a pool lacks comes in one slab (a pass reserves millions of
 // records at once); every slab is taken before any pool changes, so a
 // failure undoes the call by freeing what it took.

@@ -17,6 +17,9 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
+
+#include "mesh.h"
 
 struct PoolSlab;
 
@@ -47,6 +50,11 @@ void giveAllRecords(RecordPool& pool);
 
 // Returns every slab to the heap. Every record must have been given back.
 void releaseSlabs(RecordPool& pool);
+
+// Appends to `ranges` where the next `takes` takes will cut records from
+// slabs, those the free list serves left out: the uncut room of the filling
+// slab and of the slabs after it, in the order it is cut.
+void appendRoomToCut(const RecordPool& pool, std::size_t takes, std::vector<MemoryRange>& ranges);
 
 // Takes slabs until each pool i has at least counts[i] spare records. When a
 // slab cannot be had, returns every slab taken by this call and false, and no

@@ -5,6 +5,7 @@
 // move that generation into the current lists.
 #include <new>
 
+#include "page_warmer.h"
 #include "pass_budget.h"
 #include "side_points.h"
 #include "stencil_index.h"
@@ -198,7 +199,11 @@ void subdivide() {
     if (!currentEdgesFromPasses()) emptyList(currentEdgeHead);
     const Edge* earlier = lastEdge(kCurrentGeneration);
     NextIds ids{last->id, earlier != nullptr ? earlier->id : 0, 0};
+    const std::size_t faces = plan.corners.size() / 3;
+    PageWarmer warmer;
+    startWarming(warmer, 3 * faces, 12 * faces, 4 * faces);
     splitFaces(plan, ids);
+    stopWarming(warmer);
   }
   moveNextToCurrent();
 }

@@ -76,7 +76,9 @@ TEST(WorkedExamples, FirstPassFollowsTheFormulaToTheBit) {
                            {-0.67f, 0.85f, 0.72f},
                            {1e12f, -1e12f, 1e12f}},
                           tetrahedron().triangles};
-  const std::vector<TestMesh> meshes = {bent, lopsided, icosphere(1), torus(7, 5)};
+  // The torus of 24,576 triangles is large enough for the pass to share its
+  // work among threads and have its pages faulted in on another core.
+  const std::vector<TestMesh> meshes = {bent, lopsided, icosphere(1), torus(7, 5), torus(96, 128)};
   for (std::size_t m = 0; m <= meshes.size(); ++m) {
     SCOPED_TRACE(m);
     if (m < meshes.size()) {

@@ -1,0 +1,24 @@
+// Faulting in, on another core, the pages a pass is about to write its new
+// records into. A pass to millions of triangles writes hundreds of megabytes
+// of fresh memory, and the kernel's clearing of those pages was over half of
+// its time; a worker asks the kernel to populate the pages (madvise
+// MADV_POPULATE_WRITE, which leaves their bytes to the writer) a little
+// ahead of the appends, so the clearing runs beside the writing. The worker
+// touches no record and no store state, and has ended when stopWarming
+// returns.
+#pragma once
+
+#include <cstddef>
+#include <thread>
+
+struct PageWarmer {
+  std::thread worker;  // not joinable when no worker runs
+};
+
+// Starts the worker over the room of the next appends (roomForRecords) when
+// it is large enough to be worth a thread; does nothing when the room's list
+// or the thread cannot be had, as the appends then fault their pages in
+// themselves.
+void startWarming(PageWarmer& warmer, std::size_t vertices, std::size_t edges, std::size_t faces);
+
+void stopWarming(PageWarmer& warmer);
