@@ -34,9 +34,9 @@ double openMeshPassMs(OpenMeshState* state, int repetitions) {
   double fastest = 0.0;
   for (int r = 0; r < repetitions; ++r) {
     TheirMesh copy = state->mesh;
-    const double begin = threadCpuMs();
+    const double begin = wallMs();
     state->subdivider(copy, 1);
-    const double ms = threadCpuMs() - begin;
+    const double ms = wallMs() - begin;
     fastest = r == 0 ? ms : std::min(fastest, ms);
     if (r + 1 == repetitions) state->mesh = std::move(copy);
   }
