@@ -4,6 +4,7 @@
 
 #include <malloc.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 
@@ -17,9 +18,11 @@ void __libc_free(void* block);
 
 namespace {
 
-bool counting = false;
-long long held = 0;
-long long peak = 0;
+// The pass frees on its worker threads too (their start-up state), so the
+// counts are atomic.
+std::atomic<bool> counting{false};
+std::atomic<long long> held{0};
+std::atomic<long long> peak{0};
 
 // A block costs its usable size plus malloc's size word.
 long long blockBytes(void* block) {
@@ -28,8 +31,10 @@ long long blockBytes(void* block) {
 
 void* counted(void* block) {
   if (counting && block != nullptr) {
-    held += blockBytes(block);
-    if (held > peak) peak = held;
+    const long long now = held += blockBytes(block);
+    long long highest = peak;
+    while (now > highest && !peak.compare_exchange_weak(highest, now)) {
+    }
   }
   return block;
 }
@@ -42,7 +47,7 @@ void uncount(void* block) {
 
 void startHeapCounting() {
   counting = true;
-  peak = held;
+  peak = held.load();
 }
 
 void stopHeapCounting() { counting = false; }

@@ -22,9 +22,11 @@ constexpr std::size_t kWarmFrom = std::size_t(16) << 20;
 constexpr std::size_t kStepBytes = std::size_t(2) << 20;
 
 // False once the kernel refuses (older kernels do not know the advice).
+// Only the whole pages inside the range: a page it shares with other memory
+// is left to the appends' own faults.
 bool populate(uintptr_t begin, uintptr_t end, uintptr_t page) {
-  begin = begin / page * page;
-  end = (end + page - 1) / page * page;
+  begin = (begin + page - 1) / page * page;
+  end = end / page * page;
   if (begin >= end) return true;
   return madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE) == 0;
 }

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,20 +17,31 @@ constexpr unsigned kMostWorkers = 8;
 
 // work(begin, end) for pieces that cover [0, count) and start at multiples of
 // `grain`. A worker that cannot be started leaves its piece to the caller.
+// Throws std::bad_alloc, before any worker starts, when its lists cannot be
+// had (never for one piece, which allocates nothing); work must not throw.
 template <typename Work>
 void forEachPiece(std::size_t count, std::size_t grain, Work work) {
   const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostWorkers));
   const std::size_t pieces = count < kParallelFrom ? 1 : cores;
+  if (pieces == 1) {
+    work(std::size_t(0), count);
+    return;
+  }
   const std::size_t grains = (count + grain - 1) / grain;
   const auto bound = [&](std::size_t piece) {
     return std::min(count, grains * piece / pieces * grain);
   };
+  // Reserved before any worker starts, so that nothing below can throw
+  // while one runs (a joinable thread destroyed by an exception ends the
+  // program).
   std::vector<std::thread> workers;
   std::vector<std::size_t> leftToCaller;
+  workers.reserve(pieces);
+  leftToCaller.reserve(pieces);
   for (std::size_t piece = 1; piece < pieces; ++piece) {
     try {
       workers.emplace_back(work, bound(piece), bound(piece + 1));
-    } catch (const std::system_error&) {
+    } catch (...) {
       leftToCaller.push_back(piece);
     }
   }

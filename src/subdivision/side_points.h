@@ -2,7 +2,8 @@
 // hold it, worked out from the stencil index before the pass writes any
 // record: the pass can then drop the index before the new records take their
 // memory, and a side and its twin running the other way can share one set of
-// lookups. The caller owns the array; it is valid as long as the index was.
+// lookups. The caller owns the array; it outlives the index and stays right
+// while the current lists are as they were when the index was built.
 #pragma once
 
 #include "big_array.h"

@@ -1,8 +1,8 @@
 // The subdivision pass, in phases: index the current mesh and work out the
-// new point of every side, keep of the index only the faces' corners, free
-// the current faces (the new records can then reuse their memory), build
-// the four triangles of every face, classified, in the next generation, and
-// move that generation into the current lists.
+// new point of every side, keep of the index only the faces' corners and the
+// records they name, free the current faces (the new records can then reuse
+// their memory), build the four triangles of every face, classified, in the
+// next generation, and move that generation into the current lists.
 #include <new>
 
 #include "page_warmer.h"
