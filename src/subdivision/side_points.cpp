@@ -20,8 +20,8 @@ struct SidePoints {
   // The side's own point. A side flagged 0 whose stencil was found whole
   // also places the first side running the other way on the same records,
   // when that one is flagged 0 too and in this piece: its stencil is the
-  // same corners reversed. Sides flagged 0 are never redirected to a group's source
-  // (they are at most the source), so that side's slot wants its own point.
+  // same corners reversed. A side flagged 0 is always its own source, so
+  // that side's slot wants exactly this point.
   void placeOwn(uint32_t side) {
     const uint32_t a = lookup.start(side);
     const uint32_t b = lookup.end(side);

@@ -24,7 +24,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "big_array.h"
 #include "mesh.h"
