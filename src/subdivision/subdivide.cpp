@@ -1,7 +1,8 @@
 // The subdivision pass, in phases: index the current mesh and work out the
 // new point of every side, keep of the index only the faces' corners and the
 // records they name, free the current faces (the new records can then reuse
-// their memory), build the four triangles of every face, classified, in the
+// their memory), write the new points as vertex records and free their
+// coordinates, build the four triangles of every face, classified, in the
 // next generation, and move that generation into the current lists.
 #include <new>
 
@@ -155,14 +156,27 @@ Vertex vertexAt(const FloatPoint& p, int32_t id) {
   return v;
 }
 
-// The records were reserved, so no append below can fail.
-void splitFaces(const PassPlan& plan, NextIds& ids) {
+// The new points become vertex records before any edge or face is written,
+// in the order, and so with the ids, of writing each face's three just before
+// its triangles; their coordinates can then be freed before the edges and
+// faces, most of the pass's records, take their memory. The records were
+// reserved, so no append below can fail.
+void appendNewPoints(PassPlan& plan, NextIds& ids) {
+  for (const FloatPoint& point : plan.points) appendVertex(vertexAt(point, ++ids.vertex));
+  BigArray<FloatPoint>().swap(plan.points);
+}
+
+// The new points of face f are the vertex records 3f, 3f + 1 and 3f + 2
+// counted from firstPoint along the vertex list.
+void splitFaces(const PassPlan& plan, Vertex* firstPoint, NextIds& ids) {
   const uint32_t faceCount = static_cast<uint32_t>(plan.corners.size() / 3);
+  Vertex* point = firstPoint;
   for (uint32_t f = 0; f < faceCount; ++f) {
     Vertex* points[3];
     Vertex* corners[3];
     for (uint32_t i = 0; i < 3; ++i) {
-      points[i] = appendVertex(vertexAt(plan.points[3 * f + i], ++ids.vertex));
+      points[i] = point;
+      point = point->next;
       corners[i] = plan.vertices[plan.corners[3 * f + i]];
     }
     splitFace(corners, points, ids);
@@ -201,8 +215,11 @@ void subdivide() {
     NextIds ids{last->id, earlier != nullptr ? earlier->id : 0, 0};
     const std::size_t faces = plan.corners.size() / 3;
     PageWarmer warmer;
-    startWarming(warmer, 3 * faces, 12 * faces, 4 * faces);
-    splitFaces(plan, ids);
+    startWarming(warmer, 3 * faces, 0, 0);
+    appendNewPoints(plan, ids);
+    stopWarming(warmer);
+    startWarming(warmer, 0, 12 * faces, 4 * faces);
+    splitFaces(plan, last->next, ids);
     stopWarming(warmer);
   }
   moveNextToCurrent();
