@@ -1,13 +1,14 @@
-// Runs a pass's read-only phases on every core: a range of items is cut into
-// one contiguous piece per worker and each piece handed to the same work.
-// The workers read what they share and write only their own piece's slots;
-// all of them have ended when forEachPiece returns, so the GLUT loop never
-// sees a second thread. Small ranges stay on the calling thread, where a
-// thread's start would cost more than it saves.
+// Runs a pass's phases on every core: a range of items is cut into one
+// contiguous piece per worker and each piece handed to the same work, or two
+// independent tasks run side by side. The workers read what they share and
+// write only what is theirs; all of them have ended when the call returns,
+// so the GLUT loop never sees a second thread. Small work stays on the
+// calling thread, where a thread's start would cost more than it saves.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -48,4 +49,44 @@ void forEachPiece(std::size_t count, std::size_t grain, Work work) {
   work(bound(0), bound(1));
   for (std::size_t piece : leftToCaller) work(bound(piece), bound(piece + 1));
   for (std::thread& worker : workers) worker.join();
+}
+
+// Tasks over fewer items than this stay on one thread; a task that welds or
+// gathers a few thousand vertices takes far longer than a thread's start.
+constexpr std::size_t kBesideFrom = std::size_t(1) << 12;
+
+// beside() on a second thread while the caller runs work(), when `items`
+// make it worth a thread; one after the other otherwise, or when the thread
+// cannot be started. Either may throw: the exception reaches the caller once
+// both have ended (beside's first, as a thread cannot throw into its caller).
+template <typename Beside, typename Work>
+void runBeside(std::size_t items, Beside beside, Work work) {
+  std::exception_ptr besideFailed;
+  std::thread worker;
+  if (items >= kBesideFrom) {
+    try {
+      worker = std::thread([&] {
+        try {
+          beside();
+        } catch (...) {
+          besideFailed = std::current_exception();
+        }
+      });
+    } catch (...) {
+      // No thread: beside runs here below.
+    }
+  }
+  if (!worker.joinable()) {
+    beside();
+    work();
+    return;
+  }
+  try {
+    work();
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (besideFailed) std::rethrow_exception(besideFailed);
 }

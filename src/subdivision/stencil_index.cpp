@@ -82,6 +82,7 @@ int64_t exactCell(float f) {
 void weldVertices(StencilIndex& index) {
   const std::size_t count = index.positions.size();
   index.weldedTo.resize(count);
+  index.weldsAreIdentity = true;
   WeldGrid grid;
   const double diagonal = boundingDiagonal(index.positions, grid.origin);
   index.weldTolerance = diagonal * kWeldToleranceRelative;
@@ -138,19 +139,26 @@ void weldVertices(StencilIndex& index) {
   }
 }
 
+// The records numbered so far, and the coordinates of those not taken yet.
+void takeVertices(StencilIndex& index, const VertexNumbering& numbers) {
+  index.vertices = numbers.records();
+  index.positions.reserve(index.vertices.size());
+  for (std::size_t n = index.positions.size(); n < index.vertices.size(); ++n) {
+    const Vertex* v = index.vertices[n];
+    index.positions.push_back({v->x, v->y, v->z});
+  }
+}
+
 // Vertices are numbered as the faces name them, so records a face names
-// without their being in the vertex list still get numbers.
-void gatherFaces(StencilIndex& index) {
-  VertexNumbering numbers = VertexNumbering::inListOrder();
+// without their being in the vertex list still get numbers (after those of
+// the list).
+void gatherFaces(StencilIndex& index, VertexNumbering& numbers) {
   for (const Face* face = currentFaceHead->next; face != nullptr; face = face->next) {
     for (int k = 0; k < 3; ++k) {
       index.corners.push_back(numbers.numberOf(face->v[k]));
       index.flags.push_back(face->e[k]->flag);
     }
   }
-  index.vertices = numbers.records();
-  index.positions.reserve(index.vertices.size());
-  for (const Vertex* v : index.vertices) index.positions.push_back({v->x, v->y, v->z});
 }
 
 // The first corner of the side's face that is neither end of the side.
@@ -223,12 +231,16 @@ void keepFirstTwo(PairTable& slots, BigArray<uint32_t>& sides, uint32_t key, uin
   }
 }
 
-void indexSides(StencilIndex& index) {
-  const std::size_t sideCount = index.corners.size();
-  IndexLookup lookup{index};
+void groupByRecords(StencilIndex& index) {
+  const IndexLookup lookup{index};
   groupSides(
       index, [&](uint32_t side) { return lookup.start(side); },
       [&](uint32_t side) { return lookup.end(side); }, index.byRecords);
+}
+
+void indexSides(StencilIndex& index) {
+  const std::size_t sideCount = index.corners.size();
+  IndexLookup lookup{index};
   if (!index.weldsAreIdentity) {
     groupSides(
         index, [&](uint32_t side) { return index.weldedTo[lookup.start(side)]; },
@@ -316,9 +328,25 @@ void findPointSources(StencilIndex& index) {
 
 }  // namespace
 
+// The weld needs only the vertex list's coordinates and the grouping by
+// records only the faces, so the two run side by side. A face naming a
+// record outside the list adds a vertex, which changes the bounding box and
+// so every weld: the weld is then made again over all of them.
 void buildStencilIndex(StencilIndex& index) {
-  gatherFaces(index);
-  weldVertices(index);
+  VertexNumbering numbers = VertexNumbering::inListOrder();
+  takeVertices(index, numbers);
+  const std::size_t listed = index.vertices.size();
+  runBeside(
+      listed, [&] { weldVertices(index); },
+      [&] {
+        gatherFaces(index, numbers);
+        if (numbers.size() == listed) groupByRecords(index);
+      });
+  if (numbers.size() != listed) {
+    takeVertices(index, numbers);
+    weldVertices(index);
+    groupByRecords(index);
+  }
   indexSides(index);
   findPointSources(index);
 }

@@ -147,6 +147,34 @@ TEST_F(RefusedPass, WhenItsIndexCannotBeAllocated) {
   EXPECT_GE(failures, 10);
 }
 
+// Large enough a pass that its index is built on two threads: when the other
+// thread runs out of memory the pass is refused as when the caller's does,
+// and the pass made afterwards is the one that never failed.
+TEST_F(RefusedPass, WhenItsIndexCannotBeAllocatedOnAnotherThread) {
+  const auto threePasses = [] {
+    loadFile("table.obj");
+    for (int pass = 0; pass < 3; ++pass) subdivide();
+  };
+  threePasses();
+  subdivide();
+  const StoreImage fourPasses = imageOfStore();
+  threePasses();
+  const StoreImage before = imageOfStore();
+  testing::internal::CaptureStderr();
+  failNewOnAnotherThread();
+  subdivide();
+  const bool failed = newHasFailed();
+  failNewAfter(0);
+  const std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(failed) << "the pass allocated nothing on another thread";
+  checkLists();
+  EXPECT_TRUE(imageOfStore() == before);
+  EXPECT_EQ(said.rfind("subdivision pass not made: out of memory for its index (it needs ", 0), 0u)
+      << said;
+  expectMade(4 * 6144);
+  EXPECT_TRUE(imageOfStore() == fourPasses);
+}
+
 // A pass the budget lets through must not run out of room for its records:
 // what it reserves and what it frees make up all it appends.
 TEST(PassNeeds, NeverLessThanTheRecordsThePassAdds) {

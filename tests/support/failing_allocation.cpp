@@ -1,24 +1,41 @@
 #include "failing_allocation.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 namespace {
 
-long callsLeft = 0;
-bool failed = false;
+// Atomic: the pass allocates on worker threads too.
+std::atomic<long> callsLeft{0};
+std::atomic<bool> failOnAnotherThread{false};
+std::atomic<bool> failed{false};
+std::thread::id sparedThread;
 
 }  // namespace
 
 void failNewAfter(long count) {
-  callsLeft = count;
+  failOnAnotherThread = false;
   failed = false;
+  callsLeft = count;
+}
+
+void failNewOnAnotherThread() {
+  failNewAfter(0);
+  sparedThread = std::this_thread::get_id();
+  failOnAnotherThread = true;
 }
 
 bool newHasFailed() { return failed; }
 
 void* operator new(std::size_t size) {
-  if (callsLeft > 0 && --callsLeft == 0) {
+  if (callsLeft.load() > 0 && callsLeft.fetch_sub(1) == 1) {
+    failed = true;
+    throw std::bad_alloc();
+  }
+  if (failOnAnotherThread.load() && std::this_thread::get_id() != sparedThread &&
+      failOnAnotherThread.exchange(false)) {
     failed = true;
     throw std::bad_alloc();
   }

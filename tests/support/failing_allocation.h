@@ -11,7 +11,13 @@
 // the next one); later calls succeed again. 0 or less: none fails.
 void failNewAfter(long count);
 
-// Whether the call set by failNewAfter has come and failed.
+// The next call of operator new made on a thread other than the one calling
+// this throws std::bad_alloc (a worker of the pass); calls on this thread
+// succeed. failNewAfter(0) takes it back.
+void failNewOnAnotherThread();
+
+// Whether the call set by failNewAfter or failNewOnAnotherThread has come and
+// failed.
 bool newHasFailed();
 
 // What an action did while its failAt-th allocation failed: whether that
