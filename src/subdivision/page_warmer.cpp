@@ -16,7 +16,7 @@
 namespace {
 
 // Smaller passes fault in little enough that a thread's start costs more.
-constexpr std::size_t kWarmFrom = std::size_t(16) << 20;
+constexpr std::size_t kWarmFrom = std::size_t(1) << 20;
 // The ranges are populated side by side in steps of about this much of the
 // largest, as the appends fill them side by side.
 constexpr std::size_t kStepBytes = std::size_t(2) << 20;
