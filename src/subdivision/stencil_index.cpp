@@ -1,142 +1,17 @@
 #include "stencil_index.h"
 
-#include <cmath>
+#include <utility>
 
 #include "parallel_ranges.h"
 
 namespace {
 
-bool isFinite(const FloatPoint& p) {
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
-bool coincide(const FloatPoint& p, const FloatPoint& q, double tolerance) {
-  return std::fabs(double(p.x) - q.x) <= tolerance && std::fabs(double(p.y) - q.y) <= tolerance &&
-         std::fabs(double(p.z) - q.z) <= tolerance;
-}
-
-// Records are hashed into cubic cells much wider than the tolerance, so a
-// record needs the neighbouring cell along an axis only when it lies within
-// the tolerance (with a margin for rounding) of that cell's wall.
-constexpr double kCellsPerTolerance = 32.0;
-constexpr double kWallMargin = 1.01 / kCellsPerTolerance;
-
-struct WeldGrid {
-  Point3 origin{0, 0, 0};
-  double cellSize = 0.0;  // 0: only equal coordinates coincide
-  PairTable firstInCell;  // cell -> most recent record in it
-  BigArray<uint32_t> previousInCell;
-};
-
-double boundingDiagonal(const BigArray<FloatPoint>& positions, Point3& low) {
-  bool any = false;
-  Point3 high{0, 0, 0};
-  for (const FloatPoint& q : positions) {
-    if (!isFinite(q)) continue;
-    const Point3 p{q.x, q.y, q.z};
-    if (!any) low = high = p;
-    any = true;
-    low = {std::fmin(low.x, p.x), std::fmin(low.y, p.y), std::fmin(low.z, p.z)};
-    high = {std::fmax(high.x, p.x), std::fmax(high.y, p.y), std::fmax(high.z, p.z)};
-  }
-  const Point3 d = high - low;
-  return any ? std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z) : 0.0;
-}
-
-// Cell coordinates packed into the table's two keys; packing may put two
-// cells under one key, which only adds candidates that coincide() rejects.
-void cellKey(int64_t cx, int64_t cy, int64_t cz, uint64_t& first, uint64_t& second) {
-  first = static_cast<uint64_t>(cx);
-  second = (static_cast<uint64_t>(cy) << 32) ^ static_cast<uint64_t>(cz);
-}
-
-// Per axis: the cell of the coordinate and whether its lower (-1) or upper
-// (+1) neighbour must be searched too.
-void cellRange(double coordinate, double origin, double cellSize, int64_t& cell, int& low, int& high) {
-  const double scaled = (coordinate - origin) / cellSize;
-  const double floorValue = std::floor(scaled);
-  const double fraction = scaled - floorValue;
-  cell = static_cast<int64_t>(floorValue);
-  low = fraction < kWallMargin ? -1 : 0;
-  high = fraction > 1.0 - kWallMargin ? 1 : 0;
-}
-
-bool samePosition(const FloatPoint& p, const FloatPoint& q) {
-  return p.x == q.x && p.y == q.y && p.z == q.z;  // -0 and +0 are the same position
-}
-
-// Exact bits of a coordinate, the cell of a weld with no tolerance.
-int64_t exactCell(float f) {
-  const float positiveZero = f + 0.0f;  // -0 and +0 share a cell
-  uint32_t bits;
-  static_assert(sizeof bits == sizeof positiveZero, "float is 32 bits");
-  __builtin_memcpy(&bits, &positiveZero, sizeof bits);
-  return bits;
-}
-
-// A record at exactly the position of one already in the cells coincides
-// with the same earlier records, so the search finds the same first match
-// for it, and it stays out of the cells: a file that puts many vertices on one
-// point (every vertex whose numbers fail to parse sits at the origin) keeps
-// its cell's chain as short as one with distinct points.
 void weldVertices(StencilIndex& index) {
-  const std::size_t count = index.positions.size();
-  index.weldedTo.resize(count);
-  index.weldsAreIdentity = true;
-  WeldGrid grid;
-  const double diagonal = boundingDiagonal(index.positions, grid.origin);
-  index.weldTolerance = diagonal * kWeldToleranceRelative;
-  grid.cellSize = index.weldTolerance * kCellsPerTolerance;
-  grid.previousInCell.assign(count, kNoSide);
-  grid.firstInCell = PairTable(count);
-
-  for (uint32_t i = 0; i < count; ++i) {
-    const FloatPoint& v = index.positions[i];
-    index.weldedTo[i] = i;
-    if (!isFinite(v)) continue;
-    int64_t cell[3];
-    int low[3] = {0, 0, 0};
-    int high[3] = {0, 0, 0};
-    if (grid.cellSize > 0.0) {
-      cellRange(v.x, grid.origin.x, grid.cellSize, cell[0], low[0], high[0]);
-      cellRange(v.y, grid.origin.y, grid.cellSize, cell[1], low[1], high[1]);
-      cellRange(v.z, grid.origin.z, grid.cellSize, cell[2], low[2], high[2]);
-    } else {
-      cell[0] = exactCell(v.x);
-      cell[1] = exactCell(v.y);
-      cell[2] = exactCell(v.z);
-    }
-    uint64_t first, second;
-    cellKey(cell[0], cell[1], cell[2], first, second);
-    // Finds do not move the table's slots, so this stays valid through the
-    // search of the neighbouring cells.
-    uint32_t& latestInOwnCell = grid.firstInCell.findOrInsert(first, second, kNoSide);
-    uint32_t firstMatch = i;
-    bool placeTaken = false;
-    for (int dx = low[0]; dx <= high[0]; ++dx) {
-      for (int dy = low[1]; dy <= high[1]; ++dy) {
-        for (int dz = low[2]; dz <= high[2]; ++dz) {
-          const bool ownCell = dx == 0 && dy == 0 && dz == 0;
-          const uint32_t* latest = &latestInOwnCell;
-          if (!ownCell) {
-            cellKey(cell[0] + dx, cell[1] + dy, cell[2] + dz, first, second);
-            latest = grid.firstInCell.find(first, second);
-          }
-          for (uint32_t j = latest ? *latest : kNoSide; j != kNoSide; j = grid.previousInCell[j]) {
-            const FloatPoint& candidate = index.positions[j];
-            if (!coincide(candidate, v, index.weldTolerance)) continue;
-            if (j < firstMatch) firstMatch = j;
-            placeTaken = placeTaken || (ownCell && samePosition(candidate, v));
-          }
-        }
-      }
-    }
-    index.weldedTo[i] = index.weldedTo[firstMatch];
-    if (firstMatch != i) index.weldsAreIdentity = false;
-    if (placeTaken) continue;
-    grid.previousInCell[i] = latestInOwnCell;
-    latestInOwnCell = i;
-  }
+  VertexWeld weld;
+  weldPositions(index.positions, weld);
+  index.weldedTo = std::move(weld.weldedTo);
+  index.weldTolerance = weld.tolerance;
+  index.weldsAreIdentity = weld.identity;
 }
 
 // The records numbered so far, and the coordinates of those not taken yet.

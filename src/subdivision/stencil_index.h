@@ -29,9 +29,7 @@
 #include "mesh.h"
 #include "pair_table.h"
 #include "stencil_rules.h"
-
-// Relative to the bounding-box diagonal of the finite vertices.
-constexpr double kWeldToleranceRelative = 1e-5;
+#include "vertex_weld.h"
 
 constexpr uint32_t kNoSide = 0xFFFFFFFFu;
 
@@ -56,10 +54,6 @@ struct SidesByStart {
   PairTable crowdedFirst;     // (start, end) -> entry of the first such side
   PairTable crowdedBoundary;  // the same over sides flagged 1 only
   PairTable crowdedInterior;  // the same over sides flagged 0 only
-};
-
-struct FloatPoint {
-  float x, y, z;
 };
 
 struct StencilIndex {

@@ -1,0 +1,236 @@
+#include "vertex_weld.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+bool isFinite(const FloatPoint& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+bool coincide(const FloatPoint& p, const FloatPoint& q, double tolerance) {
+  return std::fabs(double(p.x) - q.x) <= tolerance && std::fabs(double(p.y) - q.y) <= tolerance &&
+         std::fabs(double(p.z) - q.z) <= tolerance;
+}
+
+bool samePosition(const FloatPoint& p, const FloatPoint& q) {
+  return p.x == q.x && p.y == q.y && p.z == q.z;  // -0 and +0 are the same position
+}
+
+void lowerTo(uint32_t& kept, uint32_t number) {
+  if (number < kept) kept = number;
+}
+
+// Positions fall into cubic cells much wider than the tolerance, so a
+// position needs the neighbouring cell along an axis only when it lies
+// within the tolerance (with a margin for rounding) of that cell's wall.
+constexpr double kCellsPerTolerance = 32.0;
+constexpr double kWallMargin = 1.01 / kCellsPerTolerance;
+
+// No side of the bounding box is longer than its diagonal, which is
+// 1 / (kWeldToleranceRelative * kCellsPerTolerance) = 3125 cells; an axis's
+// cell number, with the cells either side, fits in 12 bits. Numbers outside
+// are clamped, which merges cells: that only adds candidates coincide()
+// rejects and, clamping being monotone, keeps every neighbour of a cell among
+// the clamped neighbours. The 36 bits are then mixed down to a 32-bit key,
+// which puts about sixteen of those cells, far apart, under each key and so
+// merges them too: the weld needs every cell under one key, not the cells'
+// order.
+constexpr int kAxisBits = 12;
+constexpr int64_t kAxisCells = int64_t(1) << kAxisBits;
+constexpr int kKeyDigitBits = 11;
+constexpr int kKeyDigits = 3;  // 33 bits
+constexpr uint32_t kDigitValues = uint32_t(1) << kKeyDigitBits;
+
+double boundingDiagonal(const BigArray<FloatPoint>& positions, double low[3]) {
+  bool any = false;
+  double high[3] = {0, 0, 0};
+  for (const FloatPoint& q : positions) {
+    if (!isFinite(q)) continue;
+    const double p[3] = {q.x, q.y, q.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = any && low[axis] < p[axis] ? low[axis] : p[axis];
+      high[axis] = any && high[axis] > p[axis] ? high[axis] : p[axis];
+    }
+    any = true;
+  }
+  if (!any) return 0.0;
+  const double d[3] = {high[0] - low[0], high[1] - low[1], high[2] - low[2]};
+  return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+}
+
+// Per axis: the cell of the coordinate and whether its lower (-1) or upper
+// (+1) neighbour must be searched too.
+void cellRange(double coordinate, double origin, double cellSize, int64_t& cell, int& low, int& high) {
+  const double scaled = (coordinate - origin) / cellSize;
+  const double floorValue = std::floor(scaled);
+  const double fraction = scaled - floorValue;
+  cell = static_cast<int64_t>(floorValue);
+  low = fraction < kWallMargin ? -1 : 0;
+  high = fraction > 1.0 - kWallMargin ? 1 : 0;
+}
+
+uint32_t cellKey(const int64_t cell[3]) {
+  uint64_t packed = 0;
+  for (int axis = 2; axis >= 0; --axis) {
+    const int64_t clamped = std::clamp<int64_t>(cell[axis] + 1, 0, kAxisCells - 1);
+    packed = packed << kAxisBits | static_cast<uint64_t>(clamped);
+  }
+  return static_cast<uint32_t>((packed * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+// A position, or a question about one, filed under a cell's key.
+struct CellEntry {
+  uint32_t key;
+  uint32_t number;
+};
+
+uint32_t digitOf(const CellEntry& entry, int digit) {
+  return (entry.key >> (digit * kKeyDigitBits)) & (kDigitValues - 1);
+}
+
+// Stable: entries of one key keep their order, so a cell's positions stay in
+// number order. One counting pass per digit of the key.
+void sortByCell(BigArray<CellEntry>& entries, BigArray<CellEntry>& scratch) {
+  scratch.resize(entries.size());
+  std::vector<uint32_t> starts(kDigitValues);
+  for (int digit = 0; digit < kKeyDigits; ++digit) {
+    std::fill(starts.begin(), starts.end(), 0u);
+    for (const CellEntry& entry : entries) ++starts[digitOf(entry, digit)];
+    uint32_t start = 0;
+    for (uint32_t& slot : starts) {
+      const uint32_t size = slot;
+      slot = start;
+      start += size;
+    }
+    for (const CellEntry& entry : entries) scratch[starts[digitOf(entry, digit)]++] = entry;
+    entries.swap(scratch);
+  }
+}
+
+struct CellGrid {
+  double origin[3];
+  double cellSize;
+  double tolerance;
+};
+
+// Every finite position under its cell, and a question under each
+// neighbouring cell it lies close enough to.
+void fileByCell(const BigArray<FloatPoint>& positions, const CellGrid& grid,
+                BigArray<CellEntry>& cells, BigArray<CellEntry>& questions) {
+  cells.reserve(positions.size());
+  for (uint32_t i = 0; i < positions.size(); ++i) {
+    const FloatPoint& p = positions[i];
+    if (!isFinite(p)) continue;
+    const double coordinates[3] = {p.x, p.y, p.z};
+    int64_t cell[3];
+    int low[3];
+    int high[3];
+    for (int axis = 0; axis < 3; ++axis)
+      cellRange(coordinates[axis], grid.origin[axis], grid.cellSize, cell[axis], low[axis], high[axis]);
+    const uint32_t own = cellKey(cell);
+    cells.push_back({own, i});
+    for (int dx = low[0]; dx <= high[0]; ++dx) {
+      for (int dy = low[1]; dy <= high[1]; ++dy) {
+        for (int dz = low[2]; dz <= high[2]; ++dz) {
+          const int64_t neighbour[3] = {cell[0] + dx, cell[1] + dy, cell[2] + dz};
+          const uint32_t key = cellKey(neighbour);
+          if (key != own) questions.push_back({key, i});
+        }
+      }
+    }
+  }
+}
+
+// Within each cell, in number order: the first earlier position that
+// coincides is a match. A position at exactly the place of an earlier one of
+// its cell coincides with the same positions, which have lower numbers, so
+// it is dropped from the cell: a file that puts many vertices on one point
+// (every vertex whose numbers fail to parse sits at the origin) keeps its
+// cells as short as one with distinct points.
+void matchWithinCells(const BigArray<FloatPoint>& positions, double tolerance,
+                      BigArray<CellEntry>& cells, BigArray<uint32_t>& firstMatch) {
+  std::size_t kept = 0;
+  for (std::size_t start = 0; start < cells.size();) {
+    const uint32_t key = cells[start].key;
+    const std::size_t keptStart = kept;
+    for (; start < cells.size() && cells[start].key == key; ++start) {
+      const uint32_t i = cells[start].number;
+      const FloatPoint& p = positions[i];
+      bool placeTaken = false;
+      for (std::size_t earlier = keptStart; earlier < kept; ++earlier) {
+        const FloatPoint& candidate = positions[cells[earlier].number];
+        if (!coincide(candidate, p, tolerance)) continue;
+        lowerTo(firstMatch[i], cells[earlier].number);
+        placeTaken = placeTaken || samePosition(candidate, p);
+      }
+      if (!placeTaken) cells[kept++] = cells[start];
+    }
+  }
+  cells.resize(kept);
+}
+
+// Each question, in cell order beside the cells: the first position of the
+// neighbouring cell, in number order, that comes before the asking one and
+// coincides with it.
+void answerQuestions(const BigArray<FloatPoint>& positions, double tolerance,
+                     const BigArray<CellEntry>& cells, const BigArray<CellEntry>& questions,
+                     BigArray<uint32_t>& firstMatch) {
+  std::size_t cell = 0;
+  for (const CellEntry& question : questions) {
+    while (cell < cells.size() && cells[cell].key < question.key) ++cell;
+    const FloatPoint& p = positions[question.number];
+    for (std::size_t c = cell; c < cells.size() && cells[c].key == question.key; ++c) {
+      const uint32_t j = cells[c].number;
+      if (j >= question.number) break;
+      if (coincide(positions[j], p, tolerance)) {
+        lowerTo(firstMatch[question.number], j);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+// First the lowest coinciding number of every position (which does not
+// depend on the order positions are looked at, so they are looked at cell by
+// cell, sorted), then the welds in number order, each from an earlier one.
+void weldPositions(const BigArray<FloatPoint>& positions, VertexWeld& weld) {
+  const std::size_t count = positions.size();
+  BigArray<uint32_t>& firstMatch = weld.weldedTo;
+  firstMatch.resize(count);
+  for (uint32_t i = 0; i < count; ++i) firstMatch[i] = i;
+  CellGrid grid{};
+  const double diagonal = boundingDiagonal(positions, grid.origin);
+  grid.tolerance = diagonal * kWeldToleranceRelative;
+  grid.cellSize = grid.tolerance * kCellsPerTolerance;
+  weld.tolerance = grid.tolerance;
+  if (diagonal == 0.0) {
+    // Every finite position is the same point.
+    uint32_t first = UINT32_MAX;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!isFinite(positions[i])) continue;
+      if (first == UINT32_MAX) first = i;
+      firstMatch[i] = first;
+    }
+  } else {
+    BigArray<CellEntry> cells;
+    BigArray<CellEntry> questions;
+    BigArray<CellEntry> scratch;
+    fileByCell(positions, grid, cells, questions);
+    sortByCell(cells, scratch);
+    sortByCell(questions, scratch);
+    BigArray<CellEntry>().swap(scratch);
+    matchWithinCells(positions, grid.tolerance, cells, firstMatch);
+    answerQuestions(positions, grid.tolerance, cells, questions, firstMatch);
+  }
+  weld.identity = true;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (firstMatch[i] == i) continue;
+    weld.identity = false;
+    weld.weldedTo[i] = weld.weldedTo[firstMatch[i]];
+  }
+}
