@@ -2,11 +2,12 @@
 // records into. A pass to millions of triangles writes hundreds of megabytes
 // of fresh memory, and the kernel's clearing of those pages was over half of
 // its time; a worker asks the kernel to populate the pages (madvise
-// MADV_POPULATE_WRITE, which leaves their bytes to the writer), the three
-// pools' room side by side as the appends fill it, so that the clearing runs
-// beside the writing (the appends soon follow the worker rather than lead). The worker
-// touches no record and no store state, and has ended when stopWarming
-// returns.
+// MADV_POPULATE_WRITE, which leaves their bytes to the writer), the room of
+// the pools it is given side by side, as the appends fill it (a pass warms its
+// vertices' room, then its edges' and faces'), so that the clearing runs
+// beside the writing (the appends soon follow the worker rather than lead).
+// The worker touches no record and no store state, and has ended when
+// stopWarming returns.
 #pragma once
 
 #include <cstddef>

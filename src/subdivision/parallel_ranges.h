@@ -57,8 +57,9 @@ constexpr std::size_t kBesideFrom = std::size_t(1) << 12;
 
 // beside() on a second thread while the caller runs work(), when `items`
 // make it worth a thread; one after the other otherwise, or when the thread
-// cannot be started. Either may throw: the exception reaches the caller once
-// both have ended (beside's first, as a thread cannot throw into its caller).
+// cannot be started. Either may throw (a thread cannot throw into its
+// caller): one exception reaches the caller, once both have ended, or once
+// beside has thrown when they run one after the other.
 template <typename Beside, typename Work>
 void runBeside(std::size_t items, Beside beside, Work work) {
   std::exception_ptr besideFailed;

@@ -27,10 +27,9 @@ constexpr uint64_t recordBytes() {
 }
 
 // The index (stencil_index.h) and the new points worked out from it, at
-// their peak: per vertex its record pointer (and the numbering's copy while
-// it grows), position, weld and two group starts, and the weld's 8-byte cell
-// entries (one for the position and up to seven for neighbouring cells, each
-// with a copy while they are sorted: 120 bytes at most); per side its corner
+// their peak: per vertex its record pointer (twice, with the numbering's,
+// which may be growing), position, weld and two group starts, and the weld's
+// own arrays (vertex_weld.h: 120 bytes at most); per side its corner
 // and flag (with vector growth), an entry in each side grouping, its source
 // side, and its new point with a mark of its being placed. Meshes with many
 // rim sides or crowded vertices take a little more.

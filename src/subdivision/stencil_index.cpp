@@ -208,17 +208,22 @@ void findPointSources(StencilIndex& index) {
 // record outside the list adds a vertex, which changes the bounding box and
 // so every weld: the weld is then made again over all of them.
 void buildStencilIndex(StencilIndex& index) {
-  VertexNumbering numbers = VertexNumbering::inListOrder();
-  takeVertices(index, numbers);
-  const std::size_t listed = index.vertices.size();
-  runBeside(
-      listed, [&] { weldVertices(index); },
-      [&] {
-        gatherFaces(index, numbers);
-        if (numbers.size() == listed) groupByRecords(index);
-      });
-  if (numbers.size() != listed) {
+  bool allListed = true;
+  {
+    // The numbering's arrays go before the rest of the index is built.
+    VertexNumbering numbers = VertexNumbering::inListOrder();
     takeVertices(index, numbers);
+    const std::size_t listed = index.vertices.size();
+    runBeside(
+        listed, [&] { weldVertices(index); },
+        [&] {
+          gatherFaces(index, numbers);
+          allListed = numbers.size() == listed;
+          if (allListed) groupByRecords(index);
+        });
+    if (!allListed) takeVertices(index, numbers);
+  }
+  if (!allListed) {
     weldVertices(index);
     groupByRecords(index);
   }

@@ -35,14 +35,17 @@ constexpr double kWallMargin = 1.01 / kCellsPerTolerance;
 // are clamped, which merges cells: that only adds candidates coincide()
 // rejects and, clamping being monotone, keeps every neighbour of a cell among
 // the clamped neighbours. The 36 bits are then mixed down to a 32-bit key,
-// which puts about sixteen of those cells, far apart, under each key and so
-// merges them too: the weld needs every cell under one key, not the cells'
-// order.
+// which puts a few of the cells a position can fall in (about seven) under
+// each key and so merges them too: the weld needs every cell under one key,
+// not the cells' order.
 constexpr int kAxisBits = 12;
 constexpr int64_t kAxisCells = int64_t(1) << kAxisBits;
-constexpr int kKeyDigitBits = 11;
-constexpr int kKeyDigits = 3;  // 33 bits
+constexpr int kKeyDigitBits = 8;
+constexpr int kKeyDigits = 4;
 constexpr uint32_t kDigitValues = uint32_t(1) << kKeyDigitBits;
+// Each pass of the sort moves the entries to the other array; after an even
+// count they are back in their own, and the scratch array in its own.
+static_assert(kKeyDigits % 2 == 0 && kKeyDigits * kKeyDigitBits >= 32, "digits of a 32-bit key");
 
 double boundingDiagonal(const BigArray<FloatPoint>& positions, double low[3]) {
   bool any = false;
@@ -92,20 +95,21 @@ uint32_t digitOf(const CellEntry& entry, int digit) {
 }
 
 // Stable: entries of one key keep their order, so a cell's positions stay in
-// number order. One counting pass per digit of the key.
+// number order. One counting pass per digit of the key; the scratch array
+// must be at least as large as the entries.
 void sortByCell(BigArray<CellEntry>& entries, BigArray<CellEntry>& scratch) {
-  scratch.resize(entries.size());
-  std::vector<uint32_t> starts(kDigitValues);
+  const std::size_t count = entries.size();
+  std::vector<std::size_t> starts(kDigitValues);
   for (int digit = 0; digit < kKeyDigits; ++digit) {
-    std::fill(starts.begin(), starts.end(), 0u);
-    for (const CellEntry& entry : entries) ++starts[digitOf(entry, digit)];
-    uint32_t start = 0;
-    for (uint32_t& slot : starts) {
-      const uint32_t size = slot;
+    std::fill(starts.begin(), starts.end(), std::size_t(0));
+    for (std::size_t e = 0; e < count; ++e) ++starts[digitOf(entries[e], digit)];
+    std::size_t start = 0;
+    for (std::size_t& slot : starts) {
+      const std::size_t size = slot;
       slot = start;
       start += size;
     }
-    for (const CellEntry& entry : entries) scratch[starts[digitOf(entry, digit)]++] = entry;
+    for (std::size_t e = 0; e < count; ++e) scratch[starts[digitOf(entries[e], digit)]++] = entries[e];
     entries.swap(scratch);
   }
 }
@@ -116,26 +120,51 @@ struct CellGrid {
   double tolerance;
 };
 
+// A finite position's cell and the neighbours to search along each axis.
+struct GridPlace {
+  int64_t cell[3];
+  int low[3];
+  int high[3];
+
+  std::size_t neighbours() const {
+    return std::size_t(1 + high[0] - low[0]) * (1 + high[1] - low[1]) * (1 + high[2] - low[2]) - 1;
+  }
+};
+
+GridPlace placeInGrid(const FloatPoint& p, const CellGrid& grid) {
+  const double coordinates[3] = {p.x, p.y, p.z};
+  GridPlace place;
+  for (int axis = 0; axis < 3; ++axis)
+    cellRange(coordinates[axis], grid.origin[axis], grid.cellSize, place.cell[axis], place.low[axis],
+              place.high[axis]);
+  return place;
+}
+
 // Every finite position under its cell, and a question under each
-// neighbouring cell it lies close enough to.
+// neighbouring cell it lies close enough to. The questions are counted
+// before they are filed, so that their array takes only the room it needs
+// (a position near a corner of its cell asks seven).
 void fileByCell(const BigArray<FloatPoint>& positions, const CellGrid& grid,
                 BigArray<CellEntry>& cells, BigArray<CellEntry>& questions) {
-  cells.reserve(positions.size());
+  std::size_t finite = 0;
+  std::size_t asked = 0;
+  for (const FloatPoint& p : positions) {
+    if (!isFinite(p)) continue;
+    ++finite;
+    asked += placeInGrid(p, grid).neighbours();
+  }
+  cells.reserve(finite);
+  questions.reserve(asked);
   for (uint32_t i = 0; i < positions.size(); ++i) {
     const FloatPoint& p = positions[i];
     if (!isFinite(p)) continue;
-    const double coordinates[3] = {p.x, p.y, p.z};
-    int64_t cell[3];
-    int low[3];
-    int high[3];
-    for (int axis = 0; axis < 3; ++axis)
-      cellRange(coordinates[axis], grid.origin[axis], grid.cellSize, cell[axis], low[axis], high[axis]);
-    const uint32_t own = cellKey(cell);
+    const GridPlace place = placeInGrid(p, grid);
+    const uint32_t own = cellKey(place.cell);
     cells.push_back({own, i});
-    for (int dx = low[0]; dx <= high[0]; ++dx) {
-      for (int dy = low[1]; dy <= high[1]; ++dy) {
-        for (int dz = low[2]; dz <= high[2]; ++dz) {
-          const int64_t neighbour[3] = {cell[0] + dx, cell[1] + dy, cell[2] + dz};
+    for (int dx = place.low[0]; dx <= place.high[0]; ++dx) {
+      for (int dy = place.low[1]; dy <= place.high[1]; ++dy) {
+        for (int dz = place.low[2]; dz <= place.high[2]; ++dz) {
+          const int64_t neighbour[3] = {place.cell[0] + dx, place.cell[1] + dy, place.cell[2] + dz};
           const uint32_t key = cellKey(neighbour);
           if (key != own) questions.push_back({key, i});
         }
@@ -144,9 +173,9 @@ void fileByCell(const BigArray<FloatPoint>& positions, const CellGrid& grid,
   }
 }
 
-// Within each cell, in number order: the first earlier position that
-// coincides is a match. A position at exactly the place of an earlier one of
-// its cell coincides with the same positions, which have lower numbers, so
+// Within each key (the cells under one key count as one), in number order:
+// every earlier position that coincides is a match. A position at exactly
+// the place of an earlier one of its key coincides with the same positions, which have lower numbers, so
 // it is dropped from the cell: a file that puts many vertices on one point
 // (every vertex whose numbers fail to parse sits at the origin) keeps its
 // cells as short as one with distinct points.
@@ -219,8 +248,8 @@ void weldPositions(const BigArray<FloatPoint>& positions, VertexWeld& weld) {
   } else {
     BigArray<CellEntry> cells;
     BigArray<CellEntry> questions;
-    BigArray<CellEntry> scratch;
     fileByCell(positions, grid, cells, questions);
+    BigArray<CellEntry> scratch(std::max(cells.size(), questions.size()));
     sortByCell(cells, scratch);
     sortByCell(questions, scratch);
     BigArray<CellEntry>().swap(scratch);

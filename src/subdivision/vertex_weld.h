@@ -26,6 +26,8 @@ struct VertexWeld {
 };
 
 // Linear time (plus the comparisons within cells, which are few unless many
-// distinct positions crowd within a few tolerances of each other). Throws
-// std::bad_alloc when its arrays cannot be had.
+// distinct positions crowd within a few tolerances of each other). Its own
+// arrays take at most 120 bytes per position while it runs: 8 for the
+// position's cell, up to 56 for the neighbouring cells it asks about, and as
+// many again for sorting them. Throws std::bad_alloc when they cannot be had.
 void weldPositions(const BigArray<FloatPoint>& positions, VertexWeld& weld);

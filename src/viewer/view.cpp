@@ -68,14 +68,14 @@ void drawFaces() {
   unsigned sinceFlush = 0;
   for (const Face* f = currentFaceHead->next; f != nullptr; f = f->next) {
     if (!isFinite(f->v[0]) || !isFinite(f->v[1]) || !isFinite(f->v[2])) continue;
-    if (++sinceFlush == kTrianglesPerFlush) {
-      glFlush();
-      sinceFlush = 0;
-    }
     glBegin(GL_TRIANGLES);
     glVertex3fv(&f->v[0]->x);
     glVertex3fv(&f->v[1]->x);
     glVertex3fv(&f->v[2]->x);
     glEnd();
+    if (++sinceFlush == kTrianglesPerFlush) {
+      glFlush();
+      sinceFlush = 0;
+    }
   }
 }
