@@ -56,10 +56,10 @@ static bool isFinite(const Vertex* v) {
   return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z);
 }
 
-// Mesa's software rasterisers bin every triangle of a frame before they
-// draw any; a flush every few thousand triangles has them draw what they hold
-// and reuse its memory, so a frame of millions of triangles takes a few MiB
-// of binning instead of about 100 MiB (and draws sooner, on more threads).
+// Mesa's software rasterisers bin a frame's triangles until the frame is
+// flushed (or their bins are full); a flush every few thousand triangles has
+// them draw what they hold and reuse its memory: a frame of 3 M triangles
+// peaked about 60 MB lower with llvmpipe, and drew no slower.
 constexpr unsigned kTrianglesPerFlush = 4096;
 
 // A corner at infinity or not-a-number has no place on screen; its triangle
