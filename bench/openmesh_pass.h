@@ -12,10 +12,10 @@ struct OpenMeshState;
 // An OpenMesh triangle mesh with the mesh's positions and triangles.
 OpenMeshState* openMeshStart(const MeshData& mesh);
 
-// Times `repetitions` runs of one subdivision pass, each on a fresh copy of
-// the state, and returns the fastest in milliseconds; the last result becomes
-// the state, so the next call times the following pass.
-double openMeshPassMs(OpenMeshState* state, int repetitions);
+// Times one subdivision pass on a fresh copy of the state, in milliseconds.
+// With keepResult the result becomes the state, so that later calls time the
+// following pass.
+double openMeshPassMs(OpenMeshState* state, bool keepResult);
 
 std::size_t openMeshTriangles(const OpenMeshState* state);
 
