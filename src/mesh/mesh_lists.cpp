@@ -98,11 +98,39 @@ void moveNextToCurrent() {
   passEdgesAreCurrent = currentEdgeHead->next != nullptr;
 }
 
+// The fields are copied one by one, each at its own width: a caller builds
+// the record on its stack a field at a time, and copying it whole reads the
+// stack in wider pieces than were written, which stalls every append until
+// those writes reach the cache (a pass's record writing took twice as long).
+static void copyFields(Vertex& to, const Vertex& from) {
+  to.id = from.id;
+  to.x = from.x;
+  to.y = from.y;
+  to.z = from.z;
+}
+
+static void copyFields(Edge& to, const Edge& from) {
+  to.id = from.id;
+  to.flag = from.flag;
+  to.start = from.start;
+  to.end = from.end;
+}
+
+static void copyFields(Face& to, const Face& from) {
+  to.id = from.id;
+  to.v[0] = from.v[0];
+  to.v[1] = from.v[1];
+  to.v[2] = from.v[2];
+  to.e[0] = from.e[0];
+  to.e[1] = from.e[1];
+  to.e[2] = from.e[2];
+}
+
 template <typename Record>
 static Record* linkAfterTail(const Record& record, Record*& tail) {
   auto* element = static_cast<Record*>(takeRecord(poolOf(&record)));
   if (element == nullptr) return nullptr;
-  *element = record;
+  copyFields(*element, record);
   element->next = tail->next;
   element->prev = tail;
   tail->next = element;
