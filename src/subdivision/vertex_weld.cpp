@@ -66,18 +66,17 @@ double boundingDiagonal(const BigArray<FloatPoint>& positions, double low[3]) {
 
 // Per axis: the cell of the coordinate and whether its lower (-1) or upper
 // (+1) neighbour must be searched too. Every finite position lies in the
-// bounding box, so `scaled` lies between 0 and a few thousand, where the
-// conversion truncates as floor does; multiplying by the reciprocal (and not
-// calling floor, which without SSE4.1 is a library call) made filing the
-// positions three times faster. The product may be an ulp off the quotient,
-// far inside the margin, so a position near a wall still asks its neighbour.
+// bounding box and the origin is its lowest corner, so `scaled` lies between
+// 0 and a few thousand, where the conversion truncates as floor would;
+// multiplying by the reciprocal (and not calling floor, which without SSE4.1
+// is a library call) made filing the positions three times faster. The
+// product may be an ulp off the quotient, far inside the margin, so a
+// position near a wall still asks its neighbour.
 void cellRange(double coordinate, double origin, double cellsPerUnit, int64_t& cell, int& low,
                int& high) {
   const double scaled = (coordinate - origin) * cellsPerUnit;
-  int64_t whole = static_cast<int64_t>(scaled);
-  if (static_cast<double>(whole) > scaled) --whole;
-  const double fraction = scaled - static_cast<double>(whole);
-  cell = whole;
+  cell = static_cast<int64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(cell);
   low = fraction < kWallMargin ? -1 : 0;
   high = fraction > 1.0 - kWallMargin ? 1 : 0;
 }
