@@ -98,10 +98,15 @@ void moveNextToCurrent() {
   passEdgesAreCurrent = currentEdgeHead->next != nullptr;
 }
 
-// The fields are copied one by one, each at its own width: a caller builds
-// the record on its stack a field at a time, and copying it whole reads the
-// stack in wider pieces than were written, which stalls every append until
-// those writes reach the cache (a pass's record writing took twice as long).
+// The fields a caller sets are copied one by one (prev and next are the
+// list's to set, and a caller may leave them uninitialised). Built without
+// link-time optimisation, 98 k faces and 295 k edges appended this way took
+// 3.4 ms against 5.5 ms with the whole record copied; with it, the pass's
+// appends compile to the same code either way. The sizes below make a field
+// added to a record fail here until it is copied too.
+static_assert(sizeof(Vertex) == 32 && sizeof(Edge) == 40 && sizeof(Face) == 72,
+              "copyFields copies every field but prev and next");
+
 static void copyFields(Vertex& to, const Vertex& from) {
   to.id = from.id;
   to.x = from.x;

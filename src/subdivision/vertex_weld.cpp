@@ -68,10 +68,10 @@ double boundingDiagonal(const BigArray<FloatPoint>& positions, double low[3]) {
 // (+1) neighbour must be searched too. Every finite position lies in the
 // bounding box and the origin is its lowest corner, so `scaled` lies between
 // 0 and a few thousand, where the conversion truncates as floor would;
-// multiplying by the reciprocal (and not calling floor, which without SSE4.1
-// is a library call) made filing the positions three times faster. The
-// product may be an ulp off the quotient, far inside the margin, so a
-// position near a wall still asks its neighbour.
+// multiplying by the reciprocal and truncating (instead of a division and
+// floor) made filing the positions about a third faster. The product may be
+// a couple of ulps off the quotient, far inside the margin, so a position
+// near a wall still asks its neighbour.
 void cellRange(double coordinate, double origin, double cellsPerUnit, int64_t& cell, int& low,
                int& high) {
   const double scaled = (coordinate - origin) * cellsPerUnit;
