@@ -48,6 +48,19 @@ TEST_F(Listings, FaceListingOpensWithoutZ) {
             "-2.000000 1.000000 4.500000 1\n");
 }
 
+// Other programs read the listings, so coordinates that are not numbers are
+// spelled as glibc spells them on every system, the sign of a not-a-number
+// included, and finite extremes keep all their digits.
+TEST(ListingsOfExtremes, InfinitiesAndNotANumbersKeepGlibcSpelling) {
+  resetStore();
+  loadText("v inf -inf nan\nv -nan 3.4028235e38 -0\nv 1e-45 -1.5 0.1\nf 1 2 3\n");
+  EXPECT_EQ(captureListing(printVertexListing),
+            "inf -inf nan 1\n"
+            "-nan 340282346638528859811704183484516925440.000000 -0.000000 2\n"
+            "0.000000 -1.500000 0.100000 3\n");
+  EXPECT_EQ(captureListing(printFaceListing).substr(0, 9), "inf -inf ");
+}
+
 TEST_F(Listings, KeysPrintTheListingsOnStandardOutput) {
   const std::pair<char, void (*)(std::FILE*)> keys[] = {
       {'v', printVertexListing}, {'e', printEdgeListing}, {'f', printFaceListing}};
