@@ -1,6 +1,4 @@
 // The mesh file reader.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include "big_array.h"
 #include "loader.h"
 #include "mesh.h"
+#include "platform.h"
 #include "token_reader.h"
 
 namespace {
@@ -20,15 +19,13 @@ struct ReadState {
   int facesMade = 0;
 };
 
+// Binary mode: the bytes as they are on every system. Windows' text mode
+// would end the file at a Ctrl-Z byte, and the carriage returns it would take
+// out are whitespace to the reader anyway. A directory opens on some systems
+// and reads as nothing; it is a file that cannot be opened.
 std::FILE* openMeshFile(const char* path) {
-  std::FILE* file = std::fopen(path, "r");
-  if (file == nullptr) return nullptr;
-  struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
+  if (isDirectory(path)) return nullptr;
+  return std::fopen(path, "rb");
 }
 
 // A store that cannot hold a record returns nullptr; the reader's vectors

@@ -1,6 +1,5 @@
 // The pop-up menu handler; the only GLUT call of model loading.
-#include <GL/glut.h>
-
+#include "gl_headers.h"
 #include "loader.h"
 
 void modelMenu(int value) {

@@ -3,25 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "big_array.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define POOL_UNDER_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define POOL_UNDER_ASAN 1
-#endif
-
-#ifdef POOL_UNDER_ASAN
-#include <sanitizer/asan_interface.h>
-#define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
-#define POOL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
-#else
-#define POOL_POISON(address, size) ((void)(address), (void)(size))
-#define POOL_UNPOISON(address, size) ((void)(address), (void)(size))
-#endif
+#include "platform.h"
 
 // The records follow the header; its pointer-sized fields keep them aligned
 // for every record type of the store.
@@ -73,7 +55,7 @@ PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity, bool growing) {
   slab->next = nullptr;
   slab->capacity = capacity;
   slab->cut = 0;
-  POOL_POISON(recordsOf(slab), capacity * pool.recordSize);
+  poisonMemory(recordsOf(slab), capacity * pool.recordSize);
   return slab;
 }
 
@@ -89,7 +71,7 @@ void appendSlab(RecordPool& pool, PoolSlab* slab) {
 }
 
 void freeSlab(const RecordPool& pool, PoolSlab* slab) {
-  POOL_UNPOISON(recordsOf(slab), slab->capacity * pool.recordSize);
+  unpoisonMemory(recordsOf(slab), slab->capacity * pool.recordSize);
   std::free(slab);
 }
 
@@ -105,7 +87,7 @@ RecordPool makeRecordPool(std::size_t recordSize) {
 void* takeRecord(RecordPool& pool) {
   if (pool.freeList != nullptr) {
     void* record = pool.freeList;
-    POOL_UNPOISON(record, pool.recordSize);
+    unpoisonMemory(record, pool.recordSize);
     pool.freeList = *static_cast<void**>(record);
     --pool.spare;
     ++pool.live;
@@ -123,7 +105,7 @@ void* takeRecord(RecordPool& pool) {
     if (nextBytes <= kLastSlabBytes) pool.slabRecords = recordsIn(pool, nextBytes);
   }
   void* record = recordsOf(pool.filling) + pool.filling->cut++ * pool.recordSize;
-  POOL_UNPOISON(record, pool.recordSize);
+  unpoisonMemory(record, pool.recordSize);
   --pool.spare;
   ++pool.live;
   return record;
@@ -132,7 +114,7 @@ void* takeRecord(RecordPool& pool) {
 void giveRecord(RecordPool& pool, void* record) {
   *static_cast<void**>(record) = pool.freeList;
   pool.freeList = record;
-  POOL_POISON(record, pool.recordSize);
+  poisonMemory(record, pool.recordSize);
   ++pool.spare;
   --pool.live;
 }
@@ -140,7 +122,7 @@ void giveRecord(RecordPool& pool, void* record) {
 void giveAllRecords(RecordPool& pool) {
   pool.spare = 0;
   for (PoolSlab* slab = pool.firstSlab; slab != nullptr; slab = slab->next) {
-    POOL_POISON(recordsOf(slab), slab->cut * pool.recordSize);
+    poisonMemory(recordsOf(slab), slab->cut * pool.recordSize);
     slab->cut = 0;
     pool.spare += slab->capacity;
   }

@@ -4,9 +4,9 @@
 // from counts of the current mesh (the ids the pass would hand out, the records
 // it would add, an estimate of its neighbourhood index), and passCanBeMade says
 // whether an id would pass the id limit or the bytes cannot be had. Nothing here
-// touches the store's lists or allocates: the probes read /proc and the control
-// group files into fixed buffers, since they are asked exactly when memory may
-// have run out.
+// touches the store's lists or allocates, and neither does the platform's
+// memory probe it asks (systemMemoryAvailable, platform.h), since it is asked
+// exactly when memory may have run out.
 //
 // Both limits are globals so that tests can reach them with small meshes:
 // passIdLimit (the largest id a pass may hand out) and memoryAvailable (how many
@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "platform.h"
 
 // Ids are int32_t: the largest one a record can carry.
 constexpr int64_t kLargestId = 2147483647;
@@ -65,20 +67,3 @@ bool passCanBeMade(const PassNeeds& needs);
 // for one whose records the store could not reserve.
 void reportIndexOutOfMemory(const PassNeeds& needs);
 void reportRecordsOutOfMemory(const PassNeeds& needs);
-
-// The least of: the address-space limit (RLIMIT_AS) less the address space in
-// use, MemAvailable plus SwapFree, and for the process's control group and
-// each group above it, its limit less its use (v2: memory.max and
-// memory.current; v1: memory.limit_in_bytes and memory.usage_in_bytes). A
-// source that cannot be read limits nothing.
-uint64_t systemMemoryAvailable();
-
-// The pieces of systemMemoryAvailable, on text already read, for tests.
-// MemAvailable plus SwapFree of /proc/meminfo text, in bytes; UINT64_MAX when
-// MemAvailable is missing.
-uint64_t meminfoAvailable(const char* meminfo);
-// The least headroom of the control groups that /proc/self/cgroup text names,
-// with the cgroup file systems mounted under root (v2 at root or
-// root/unified, v1's memory controller at root/memory); UINT64_MAX when no
-// group sets a limit.
-uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "platform.h"
+
 namespace {
 
 bool isFinite(const FloatPoint& p) {
@@ -202,7 +204,7 @@ void matchWithinCells(const BigArray<FloatPoint>& positions, double tolerance,
       // In cell order the positions are read at random places; asking for
       // one a few entries ahead lets those reads overlap.
       if (start + kReadAhead < cells.size())
-        __builtin_prefetch(&positions[cells[start + kReadAhead].number]);
+        prefetchForReading(&positions[cells[start + kReadAhead].number]);
       const uint32_t i = cells[start].number;
       const FloatPoint& p = positions[i];
       bool placeTaken = false;

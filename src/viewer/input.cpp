@@ -6,11 +6,10 @@
 //   s           one subdivision pass
 //   v / e / f   print the vertex / edge / face listing
 //   Escape      quit (status 0)
-#include <GL/glut.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "gl_headers.h"
 #include "subdivision.h"
 #include "view.h"
 

@@ -3,8 +3,7 @@
 // Right button: the model menu (Cube, SmallCube, Cylinder, read from Data/
 // under the working directory). Left drag turns the model; z/x zoom, o fills,
 // s subdivides, v/e/f print the vertex/edge/face lists, Escape quits.
-#include <GL/glut.h>
-
+#include "gl_headers.h"
 #include "mesh.h"
 #include "view.h"
 

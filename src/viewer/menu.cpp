@@ -1,7 +1,6 @@
 // The pop-up model menu, apart from main so that its entries can be checked
 // without a display.
-#include <GL/glut.h>
-
+#include "gl_headers.h"
 #include "loader.h"
 #include "view.h"
 

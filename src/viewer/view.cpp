@@ -1,8 +1,7 @@
 // Projection, camera and drawing.
-#include <GL/glut.h>
-
 #include <cmath>
 
+#include "gl_headers.h"
 #include "mesh.h"
 #include "view.h"
 

@@ -71,13 +71,17 @@ TEST(Reader, OnlyVerticesOrNothingAtAll) {
   checkLists();
 }
 
-TEST(Reader, WindowsLineEndsReadLikeUnixOnes) {
+// Carriage returns are whitespace, and a Ctrl-Z byte (where Windows' text
+// mode would end the file) is a token skipped like any other: the faces after
+// it are read.
+TEST(Reader, WindowsLineEndsAndCtrlZReadLikeUnixOnes) {
   std::string text = objText({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{1, 2, 3}, {1, 3, 4}});
   resetStore();
   loadText(text);
   const std::string lf = captureListing(printVertexListing) + captureListing(printFaceListing);
   std::string crlf;
   for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  crlf.insert(crlf.find("f "), "\x1a\r\n");
   resetStore();
   loadText(crlf);
   EXPECT_EQ(captureListing(printVertexListing) + captureListing(printFaceListing), lf);

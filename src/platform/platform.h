@@ -1,0 +1,129 @@
+// The platform: every service of the operating system and the compiler that
+// the viewer uses beyond the C++ standard library, so that the store, the
+// reader, the pass and the viewer include no system header and no built-in.
+// A build compiles one implementation: platform_linux.cpp on Linux,
+// platform_windows.cpp on Windows, platform_portable.cpp on every other
+// system. The services below came in for speed (huge pages, page warming,
+// prefetching) and for refusing passes that cannot fit (the memory probe); a
+// system without them loses that speed and nothing else a user can see.
+//
+// Nothing here keeps state between calls or owns memory past a call, except
+// the blocks handed out by takeHugeMemory and takeAlignedHugeMemory, which
+// the caller owns and gives back with std::free. The memory probe, the small
+// file reader and the directory test never allocate on Linux and Windows:
+// they are asked exactly when memory may have run out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PLATFORM_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define PLATFORM_UNDER_ASAN 1
+#endif
+#ifdef PLATFORM_UNDER_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+// The huge page of x86-64 and arm64 Linux. Blocks of kHugePagesFrom bytes or
+// more come from takeHugeMemory, below it from the heap as usual.
+constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
+constexpr std::size_t kHugePagesFrom = 2 * kHugePageBytes;
+
+// Memory for a block of at least kHugePagesFrom bytes that is written right
+// after it is taken, from malloc. Linux advises the whole huge pages inside it
+// as such (one fault per 2 MiB instead of per 4 KiB, where a fault costs much
+// more than clearing a page, as on the virtual machines this was measured
+// on); the block is not aligned or rounded, which would cost up to a huge page
+// per block, so its ends stay in small pages. Elsewhere: plain malloc.
+// nullptr when it cannot be had; given back with std::free.
+void* takeHugeMemory(std::size_t bytes);
+
+// takeHugeMemory's block, but on Linux starting on a huge page, for blocks
+// whose size is a whole number of huge pages, so that none of it lies in
+// small ones. While the call runs the heap may hold up to a huge page more,
+// so blocks taken while a pass's memory peaks should not come from here.
+// Elsewhere: plain malloc. nullptr when it cannot be had; given back with
+// std::free.
+void* takeAlignedHugeMemory(std::size_t bytes);
+
+// Whether populatePages can work on this system at all; a caller that would
+// start a thread only to populate pages starts none when this is false.
+// Linux: true; elsewhere false.
+bool pagesCanBePopulated();
+
+// Faults in, for writing, the whole pages inside the bytes at start, reading
+// and writing none of their bytes, so that another thread's first writes find
+// them present; a page the range shares with other memory is left alone. May
+// run beside a thread writing the range. False when the system refuses (a
+// Linux kernel older than 5.14 does not know MADV_POPULATE_WRITE, and every
+// later call will be refused too); the writer then faults its pages in itself.
+// Elsewhere: false, doing nothing.
+bool populatePages(void* start, std::size_t bytes);
+
+// A hint that the bytes at address will be read soon, so that reads at
+// random places can overlap; it never faults, whatever the address.
+// Compilers without the built-in: no hint.
+inline void prefetchForReading(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
+}
+
+// Under AddressSanitizer, memory the program must not touch until it is
+// unpoisoned again (a pool's records not handed out); any other build: no
+// check.
+inline void poisonMemory(const void* address, std::size_t bytes) {
+#ifdef PLATFORM_UNDER_ASAN
+  ASAN_POISON_MEMORY_REGION(address, bytes);
+#else
+  (void)address;
+  (void)bytes;
+#endif
+}
+inline void unpoisonMemory(const void* address, std::size_t bytes) {
+#ifdef PLATFORM_UNDER_ASAN
+  ASAN_UNPOISON_MEMORY_REGION(address, bytes);
+#else
+  (void)address;
+  (void)bytes;
+#endif
+}
+
+// True when path names a directory, which the C library may open as a file
+// and read nothing from. False for anything else, a missing path included.
+bool isDirectory(const char* path);
+
+// The whole of a small file into text, at most size - 1 bytes of it, then a
+// NUL; false when it cannot be opened or holds nothing. Linux and Windows
+// allocate nothing; elsewhere the C library's stream may.
+bool readSmallFile(const char* path, char* text, std::size_t size);
+
+// Bytes the process can still take; UINT64_MAX when nothing is known.
+// Linux: the least of the address-space limit (RLIMIT_AS) less the address
+// space in use, MemAvailable plus SwapFree, and for the process's control
+// group and each group above it, its limit less its use (v2: memory.max and
+// memory.current; v1: memory.limit_in_bytes and memory.usage_in_bytes); a
+// source that cannot be read limits nothing. Windows: the least of the
+// memory the system can still commit, the process's unreserved address
+// space, and the memory limits of a job object the process runs in less what
+// the process has committed (other processes of the job are not counted).
+// Elsewhere: UINT64_MAX, so a pass too large fails its reservation or its
+// index's allocation instead of being refused up front.
+uint64_t systemMemoryAvailable();
+
+// The text parsers of the Linux probe, on every system so their tests run
+// everywhere. MemAvailable plus SwapFree of /proc/meminfo text, in bytes;
+// UINT64_MAX when MemAvailable is missing.
+uint64_t meminfoAvailable(const char* meminfo);
+// The least headroom of the control groups that /proc/self/cgroup text names,
+// with the cgroup file systems mounted under root (v2 at root or
+// root/unified, v1's memory controller at root/memory), read with
+// readSmallFile; UINT64_MAX when no group sets a limit.
+uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root);
