@@ -1,10 +1,10 @@
 // Choosing a model: the table, and the replacement of whatever was loaded or
 // subdivided before by a fresh reading of the chosen file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "loader.h"
@@ -35,7 +35,7 @@ class ModelMenu : public ::testing::Test {
  protected:
   // The table's paths are relative to the working directory.
   void SetUp() override {
-    ASSERT_EQ(chdir(VIEWER_DATA_DIR "/.."), 0);
+    std::filesystem::current_path(VIEWER_DATA_DIR "/..");
     resetStore();
   }
 };

@@ -4,9 +4,8 @@
 // heap in use after a model is read again is what it was after its first
 // reading, and the store holds the same model.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -51,15 +50,14 @@ std::size_t listingsHash() {
 class Soak : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(getcwd(savedDirectory_, sizeof savedDirectory_), nullptr);
-    const std::string data = VIEWER_DATA_DIR;
-    ASSERT_EQ(chdir(data.substr(0, data.rfind('/')).c_str()), 0);
+    savedDirectory_ = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(VIEWER_DATA_DIR).parent_path());
     resetStore();
   }
-  void TearDown() override { ASSERT_EQ(chdir(savedDirectory_), 0); }
+  void TearDown() override { std::filesystem::current_path(savedDirectory_); }
 
  private:
-  char savedDirectory_[PATH_MAX];
+  std::filesystem::path savedDirectory_;
 };
 
 // One pass must split every face in four, add three vertices per face and

@@ -2,10 +2,10 @@
 // between the two copies of a new point, agreement with butterfly subdivision
 // of the welded mesh, and a clean model change afterwards.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <string>
@@ -148,11 +148,10 @@ TEST(CrackedMesh, SoupSubdividesAsTheWeldedMesh) {
 TEST(ModelChange, LeavesNothingOfTheSubdividedMesh) {
   loadFile("table.obj");
   for (int pass = 0; pass < kPasses; ++pass) subdivide();
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir((dataPath("") + "..").c_str()), 0);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dataPath("") + "..");
   replaceModel('2');
-  ASSERT_EQ(chdir(previous), 0);
+  std::filesystem::current_path(previous);
   checkLists();
   EXPECT_EQ(countVertices(), 8);
   EXPECT_EQ(countEdges(kCurrentGeneration), 36);

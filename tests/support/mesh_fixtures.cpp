@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "loader.h"
 #include "view.h"
@@ -27,6 +29,17 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #ifdef FIXTURES_UNDER_ASAN
 std::size_t heapInUse() { return __sanitizer_get_current_allocated_bytes(); }
 bool underAddressSanitizer() { return true; }
+#elif defined(_WIN32)
+// The C runtime keeps no running count on Windows: its heap is walked block
+// by block, which is slow but exact.
+std::size_t heapInUse() {
+  std::size_t used = 0;
+  _HEAPINFO entry{};
+  while (_heapwalk(&entry) == _HEAPOK)
+    if (entry._useflag == _USEDENTRY) used += entry._size;
+  return used;
+}
+bool underAddressSanitizer() { return false; }
 #else
 std::size_t heapInUse() {
   const struct mallinfo2 info = mallinfo2();
@@ -40,14 +53,23 @@ void resetStore() {
   replaceModel(0);
 }
 
+// A new file name in the temporary directory. Random names keep the test
+// programs that CTest runs side by side apart.
+static std::filesystem::path scratchPath() {
+  static std::mt19937_64 names{std::random_device{}()};
+  return std::filesystem::temp_directory_path() / ("mesh-test-" + std::to_string(names()));
+}
+
 void loadText(const std::string& text) {
-  char path[] = "/tmp/mesh-test-XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  close(fd);
-  loadMesh(path);
-  unlink(path);
+  const std::filesystem::path path = scratchPath();
+  {
+    // Binary, so that the reader gets the bytes of the text on every system.
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    ASSERT_TRUE(file.flush()) << path;
+  }
+  loadMesh(path.string().c_str());
+  std::filesystem::remove(path);
 }
 
 std::string dataPath(const std::string& name) { return std::string(VIEWER_DATA_DIR) + "/" + name; }
@@ -110,13 +132,20 @@ int countEdges(int generation) { return countAfter(edgeHead(generation)); }
 int countFaces(int generation) { return countAfter(faceHead(generation)); }
 
 std::string captureListing(void (*print)(std::FILE*)) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
+  // A binary file: the bytes the listing wrote, with no line ends translated.
+  const std::filesystem::path path = scratchPath();
+  std::FILE* out = std::fopen(path.string().c_str(), "w+b");
+  if (out == nullptr) {
+    ADD_FAILURE() << "cannot create " << path;
+    return {};
+  }
   print(out);
+  std::rewind(out);
+  std::string text;
+  char chunk[1 << 14];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, got);
   std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
+  std::filesystem::remove(path);
   return text;
 }
 
