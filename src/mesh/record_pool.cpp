@@ -108,7 +108,6 @@ void* takeRecord(RecordPool& pool) {
     POOL_UNPOISON(record, pool.recordSize);
     pool.freeList = *static_cast<void**>(record);
     --pool.spare;
-    ++pool.live;
     return record;
   }
   while (pool.filling != nullptr && pool.filling->cut == pool.filling->capacity &&
@@ -125,7 +124,6 @@ void* takeRecord(RecordPool& pool) {
   void* record = recordsOf(pool.filling) + pool.filling->cut++ * pool.recordSize;
   POOL_UNPOISON(record, pool.recordSize);
   --pool.spare;
-  ++pool.live;
   return record;
 }
 
@@ -134,7 +132,6 @@ void giveRecord(RecordPool& pool, void* record) {
   pool.freeList = record;
   POOL_POISON(record, pool.recordSize);
   ++pool.spare;
-  --pool.live;
 }
 
 void giveAllRecords(RecordPool& pool) {
@@ -146,7 +143,6 @@ void giveAllRecords(RecordPool& pool) {
   }
   pool.filling = pool.firstSlab;
   pool.freeList = nullptr;
-  pool.live = 0;
 }
 
 void releaseSlabs(RecordPool& pool) {
