@@ -14,8 +14,9 @@ void replaceModel(int value) {
   emptyList(vertexHead);
   emptyList(currentEdgeHead);
   emptyList(currentFaceHead);
-  // Edges of earlier subdivision passes point at the vertices just freed;
-  // a later pass would copy them back into the current list.
+  // The next lists are empty between passes, when the menu calls this;
+  // emptying them too makes this the reset of the whole store, whatever a
+  // caller built in them.
   emptyList(nextEdgeHead);
   emptyList(nextFaceHead);
   if (path != nullptr) loadMesh(path);

@@ -90,7 +90,6 @@ void* takeRecord(RecordPool& pool) {
     unpoisonMemory(record, pool.recordSize);
     pool.freeList = *static_cast<void**>(record);
     --pool.spare;
-    ++pool.live;
     return record;
   }
   while (pool.filling != nullptr && pool.filling->cut == pool.filling->capacity &&
@@ -107,7 +106,6 @@ void* takeRecord(RecordPool& pool) {
   void* record = recordsOf(pool.filling) + pool.filling->cut++ * pool.recordSize;
   unpoisonMemory(record, pool.recordSize);
   --pool.spare;
-  ++pool.live;
   return record;
 }
 
@@ -116,7 +114,6 @@ void giveRecord(RecordPool& pool, void* record) {
   pool.freeList = record;
   poisonMemory(record, pool.recordSize);
   ++pool.spare;
-  --pool.live;
 }
 
 void giveAllRecords(RecordPool& pool) {
@@ -128,7 +125,6 @@ void giveAllRecords(RecordPool& pool) {
   }
   pool.filling = pool.firstSlab;
   pool.freeList = nullptr;
-  pool.live = 0;
 }
 
 void releaseSlabs(RecordPool& pool) {

@@ -10,10 +10,9 @@
 //  - spare is the number of takes that cannot fail: the free list's records
 //    plus the uncut room of the filling slab and of every slab after it
 //    (slabs are cut in the order taken, and a reservation may add a large one);
-//  - live counts the records taken and not given back;
-//  - in an AddressSanitizer build every record that is not live (on the free
-//    list, or not cut yet) is poisoned, so a stale pointer into a slab is
-//    reported as it would be into freed heap memory.
+//  - in an AddressSanitizer build every record not taken (on the free list,
+//    or not cut yet) is poisoned, so a stale pointer into a slab is reported
+//    as it would be into freed heap memory.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +30,6 @@ struct RecordPool {
   PoolSlab* filling;    // the slab fresh records are cut from, nullptr before the first
   void* freeList;       // records given back; each holds the address of the next
   std::size_t spare;
-  std::size_t live;
 };
 
 // A pool of records of this size (a multiple of the pointer size), holding

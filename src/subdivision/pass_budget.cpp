@@ -57,7 +57,6 @@ PassNeeds passNeeds(const MeshCounts& counts) {
   PassNeeds needs{};
   needs.lastVertexId = counts.lastVertexId + static_cast<int64_t>(3 * faces);
   needs.lastEdgeId = counts.lastEdgeId + static_cast<int64_t>(12 * faces);
-  needs.lastFaceId = static_cast<int64_t>(4 * faces);
   needs.vertices = 3 * faces;
   needs.edges = 12 * faces > counts.readerEdges ? 12 * faces - counts.readerEdges : 0;
   needs.faces = 3 * faces;
@@ -70,9 +69,10 @@ PassNeeds passNeeds(const MeshCounts& counts) {
 }
 
 bool passCanBeMade(const PassNeeds& needs) {
+  // A pass's faces, four for each current one, never outnumber its edges,
+  // twelve for each, so its face ids stay below its edge ids.
   const char* ids = needs.lastVertexId > passIdLimit ? "vertex"
                     : needs.lastEdgeId > passIdLimit ? "edge"
-                    : needs.lastFaceId > passIdLimit ? "face"
                                                      : nullptr;
   if (ids != nullptr) {
     std::fprintf(stderr,

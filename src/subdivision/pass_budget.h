@@ -40,7 +40,6 @@ struct PassNeeds {
   // The largest ids the pass would hand out.
   int64_t lastVertexId;
   int64_t lastEdgeId;
-  int64_t lastFaceId;
   // The records to reserve before anything is freed: those the pass appends,
   // less the faces and the reader's edges it frees before appending.
   uint64_t vertices;

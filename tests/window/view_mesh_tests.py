@@ -61,7 +61,8 @@ def childOf(pid):
 
 class ViewMeshRun(viewer.Viewer):
   """The viewer started by tools/view-mesh. The script's output and exit
-  status are the ones that count; waiting for quiet watches the viewer."""
+  status are the ones that count; waiting for inputs to be handled watches
+  the viewer."""
 
   def __init__(self, session, executable, meshFile, *options):
     self.viewerPid = None
@@ -72,13 +73,6 @@ class ViewMeshRun(viewer.Viewer):
     if self.viewerPid is None:
       self.viewerPid = childOf(self.process.pid)
     return self.viewerPid
-
-  def mark(self):
-    sample = xsession.processTicks(self.watched())
-    return None if sample is None else sample[:2]
-
-  def settle(self, before=None):
-    self.session.waitQuiet([self.watched()], before, self.drain)
 
   def workingDirectory(self):
     return os.readlink(f"/proc/{self.watched()}/cwd")
@@ -132,10 +126,7 @@ class ViewMesh(window_tests.WindowTest):
     return path
 
   def startOn(self, path, *options):
-    program = ViewMeshRun(self.session, window_tests.EXECUTABLE, path, *options)
-    self.addCleanup(program.close)
-    self.addCleanup(lambda: self.assertNotIn("Sanitizer", program.stderr()))
-    return program
+    return self.started(ViewMeshRun(self.session, window_tests.EXECUTABLE, path, *options))
 
   def showCube(self, path, *options, half=1.0):
     """Chooses "Cube", checks that the drawing is a cube of side 2 half

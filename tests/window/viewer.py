@@ -6,6 +6,7 @@ program prints on its standard output, read through a pipe.
 
 import os
 import subprocess
+import tempfile
 import time
 
 import images
@@ -21,9 +22,26 @@ MENU_ENTRY_HEIGHT = 25
 # row or column opens no menu) and clear of the model drawn in the middle.
 MENU_PRESS = (20, 20)
 SANITIZER_EXIT = 86
+# Bounds on waits for named things (a window mapped, the program ended) that
+# only a broken program or server reaches.
+WINDOW_LIMIT = 60
+MENU_LIMIT = 30
+EXIT_LIMIT = 60
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPOSITORY = os.path.dirname(os.path.dirname(HERE))
+# Where a failing test leaves its screenshots; the test command names a
+# directory in its build tree, a run by hand gets one of its own.
+FAILURE_DIRECTORY_VARIABLE = "WINDOW_TEST_FAILURES"
+
+
+def failureDirectory():
+  directory = os.environ.get(FAILURE_DIRECTORY_VARIABLE)
+  if not directory:
+    directory = tempfile.mkdtemp(prefix="window-test-failures-")
+    os.environ[FAILURE_DIRECTORY_VARIABLE] = directory
+  os.makedirs(directory, exist_ok=True)
+  return directory
 
 
 def programEnvironment():
@@ -75,7 +93,7 @@ class Viewer:
     session.xdotool("windowfocus", "--sync", str(self.window))
 
   def _waitForWindow(self):
-    deadline = time.monotonic() + 30
+    deadline = time.monotonic() + WINDOW_LIMIT
     while True:
       found = self.session.visibleWindows(f"^{WINDOW_TITLE}$")
       if found:
@@ -84,7 +102,8 @@ class Viewer:
         raise ViewerError(f"the program ended with status {self.process.returncode} before "
                           f"its window appeared: {self.stderr()}")
       if time.monotonic() > deadline:
-        raise ViewerError("the window did not appear")
+        raise ViewerError(self.explain(f"the window {WINDOW_TITLE!r} was not mapped within "
+                                       f"{WINDOW_LIMIT} s"))
       time.sleep(xsession.POLL_SECONDS)
 
   # Waiting and output.
@@ -103,12 +122,37 @@ class Viewer:
       self.output.extend(chunk)
       got = True
 
-  def mark(self):
-    sample = xsession.processTicks(self.process.pid)
-    return None if sample is None else sample[:2]
+  def watched(self):
+    """The pid of the program whose handling of the inputs is waited for."""
+    return self.process.pid
 
-  def settle(self, before=None):
-    self.session.waitQuiet([self.process.pid], before, self.drain)
+  def settle(self):
+    """Waits until the program and the X server have handled every input sent
+    so far, and reads what the program printed."""
+    try:
+      self.session.waitQuiet([self.watched()], self.drain, self.process.stdout.fileno())
+    except xsession.XError as error:
+      raise ViewerError(self.explain(str(error))) from None
+
+  def explain(self, what):
+    """A failure's account: what was waited for or went wrong, the states of
+    the program and the X server, the program's standard error and where a
+    screenshot of the screen was left."""
+    try:
+      pid = self.watched()
+    except ViewerError:
+      pid = self.process.pid
+    try:
+      picture = os.path.join(failureDirectory(),
+                             f"screen-{time.strftime('%H%M%S')}-{pid}-{time.monotonic_ns()}.png")
+      with open(picture, "wb") as f:
+        f.write(images.pngBytes(images.readXwd(
+            self.session.run("xwd", "-silent", "-root"))))
+      shot = f"screenshot of the screen: {picture}"
+    except (OSError, ValueError, xsession.XError, subprocess.SubprocessError) as error:
+      shot = f"no screenshot: {error}"
+    return (f"{what}\n  {xsession.describe([pid, self.session.server.pid])}\n  {shot}\n"
+            f"  the program's standard error: {self.stderr()!r}")
 
   def takeLines(self):
     """The complete lines printed since the last call. A listing is flushed
@@ -127,9 +171,8 @@ class Viewer:
   # Input.
 
   def _act(self, *xdotoolArgs):
-    before = self.mark()
     self.session.xdotool(*xdotoolArgs)
-    self.settle(before)
+    self.settle()
 
   def pointTo(self, x, y):
     """Moves the pointer to window coordinates. A move to where the pointer
@@ -163,7 +206,7 @@ class Viewer:
     self._act("mouseup", str(button))
 
   def _waitForMenu(self, shown):
-    deadline = time.monotonic() + 10
+    deadline = time.monotonic() + MENU_LIMIT
     while True:
       found = self.session.visibleWindows(f"^{MENU_NAME}$")
       if bool(found) == shown:
@@ -171,7 +214,8 @@ class Viewer:
       if not shown and self.process.poll() is not None:
         return None
       if time.monotonic() > deadline:
-        raise ViewerError(f"the menu did not {'open' if shown else 'close'}")
+        raise ViewerError(self.explain(f"the menu did not {'open' if shown else 'close'} "
+                                       f"within {MENU_LIMIT} s"))
       time.sleep(xsession.POLL_SECONDS)
 
   def chooseModel(self, label):
@@ -187,23 +231,22 @@ class Viewer:
     self.settle()
     entryY = y + MENU_FRAME + MENU_ENTRY_HEIGHT * entry + MENU_ENTRY_HEIGHT // 2
     self._act("mousemove", str(x + width // 2), str(entryY))
-    before = self.mark()
     self.session.xdotool("mouseup", "3")
     self._waitForMenu(shown=False)
-    self.settle(before)
+    self.settle()
 
   # Output and end.
 
   def screenshot(self):
     return images.readXwd(self.session.run("xwd", "-silent", "-id", str(self.window)))
 
-  def wait(self, timeout=60):
+  def wait(self):
     """The exit status, once the program has ended."""
-    deadline = time.monotonic() + timeout
+    deadline = time.monotonic() + EXIT_LIMIT
     while self.process.poll() is None:
       self.drain()
       if time.monotonic() > deadline:
-        raise ViewerError("the program did not end")
+        raise ViewerError(self.explain(f"the program did not end within {EXIT_LIMIT} s"))
       time.sleep(xsession.POLL_SECONDS)
     self.drain()
     return self.process.returncode

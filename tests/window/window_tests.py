@@ -8,7 +8,9 @@ UPDATE_PICTURE=1 the Picture case also writes docs/cylinder-two-passes.png.
 """
 
 import argparse
+import functools
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -29,11 +31,33 @@ CUBE_CORNERS = [(x, y, z) for x in (-1, 1) for y in (-1, 1) for z in (-1, 1)]
 EXECUTABLE = None  # set from the command line
 
 
+def explainedOnFailure(test):
+  """The test, printing on standard error an account of each program it
+  started when it fails; the harness's own errors carry theirs already."""
+  @functools.wraps(test)
+  def run(self):
+    try:
+      test(self)
+    except viewer.ViewerError:
+      raise
+    except Exception:
+      for program in self.__dict__.get("programs", []):
+        print(program.explain(f"{self.id()} failed; the program it started:"), file=sys.stderr)
+      raise
+  return run
+
+
 class WindowTest(unittest.TestCase):
   # A line at pixel coordinate 342.3 lights pixel 342: each edge of a
   # measured box lies within a pixel of the projected one. One step of the
   # zoom moves the cube's edges by 8 pixels, a wrong factor such as 1.1 by 2.
   PIXEL_TOLERANCE = 1.0
+
+  def __init_subclass__(cls, **kwargs):
+    super().__init_subclass__(**kwargs)
+    for name, member in list(vars(cls).items()):
+      if name.startswith("test") and callable(member):
+        setattr(cls, name, explainedOnFailure(member))
 
   @classmethod
   def setUpClass(cls):
@@ -44,7 +68,10 @@ class WindowTest(unittest.TestCase):
     cls.session.close()
 
   def start(self, cwd=viewer.REPOSITORY, wrapper=()):
-    program = viewer.Viewer(self.session, EXECUTABLE, cwd, wrapper=wrapper)
+    return self.started(viewer.Viewer(self.session, EXECUTABLE, cwd, wrapper=wrapper))
+
+  def started(self, program):
+    self.__dict__.setdefault("programs", []).append(program)
     self.addCleanup(program.close)
     self.addCleanup(lambda: self.assertNotIn("Sanitizer", program.stderr()))
     return program
@@ -321,6 +348,9 @@ class OutOfMemory(WindowTest):
   with one line on standard error, and the session goes on."""
 
   MARGIN = 64 << 20  # the cube's seventh pass needs more, its sixth less
+  # The refusal gives its sizes to a tenth of a MiB; one run's use differs
+  # from another's by a few pages.
+  ROUNDING = 1 << 20
   PASS_REFUSED = "subdivision pass not made: it needs "
   LOAD_REFUSED = "model not loaded: out of memory while reading it"
 
@@ -335,15 +365,15 @@ class OutOfMemory(WindowTest):
     for name in ("Cube.obj", "SmallCube.obj"):
       shutil.copy(os.path.join(DATA, name), os.path.join(self.directory, "Data"))
 
-  def limited(self):
+  def limited(self, margin=MARGIN):
     """The program under a limit of its address space with the small cube
-    loaded, measured on a run of its own, plus MARGIN."""
+    loaded, measured on a run of its own, plus margin."""
     program = self.start(cwd=self.directory)
     program.chooseModel("SmallCube")
     with open(f"/proc/{program.process.pid}/status") as f:
       kib = next(int(line.split()[1]) for line in f if line.startswith("VmSize:"))
     self.finish(program)
-    return self.start(cwd=self.directory, wrapper=("prlimit", f"--as={kib * 1024 + self.MARGIN}"))
+    return self.start(cwd=self.directory, wrapper=("prlimit", f"--as={kib * 1024 + margin}"))
 
   def listings(self, program):
     return [self.listing(program, key) for key in "vef"]
@@ -370,6 +400,26 @@ class OutOfMemory(WindowTest):
     self.assertTrue(message[0].startswith(self.PASS_REFUSED), message)
     self.assertTrue(self.listings(program) == before, "the refused pass changed the model")
     self.assertStillServes(program)
+
+    # Given the memory the refused pass said it needs, the same pass is made,
+    # and what is then left is enough to list and draw its result and to go
+    # on: the need covers what the pass takes and what showing it takes.
+    needed, available = (float(mib) * (1 << 20) for mib in re.fullmatch(
+        re.escape(self.PASS_REFUSED) + r"([0-9.]+) MiB of memory and ([0-9.]+) MiB can be had",
+        message[0]).groups())
+    program = self.limited(int(self.MARGIN + needed - available + self.ROUNDING))
+    program.chooseModel("Cube")
+    for _ in range(passes + 1):
+      program.key("s")
+    self.assertEqual(program.stderr(), "", "the pass was refused with the memory it asked for")
+    faces = 12 * 4 ** (passes + 1)
+    vertices = [scene.parseLine(line, 3)[1] for line in self.listing(program, "v")]
+    self.assertEqual(vertices, list(range(1, 8 + (faces - 12) + 1)))
+    self.assertEqual(len(self.listing(program, "f")), 3 * faces)
+    self.assertDrawing(program.screenshot())
+    program.key("s")
+    self.assertTrue(program.stderr().startswith(self.PASS_REFUSED), program.stderr())
+    self.finish(program)
 
   def test_modelThatCannotFitIsDropped(self):
     # A sheet of about half a million triangles, some 130 MB in the store.

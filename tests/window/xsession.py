@@ -1,90 +1,197 @@
 """A private X server for window tests, the X command-line tools that act on
-it, and waiting for quiet.
+it, and waiting until an input has been handled.
 
 Each XSession starts its own Xvfb on a display number of its own, which the
 server confirms through -displayfd once it accepts clients, and admits only
 clients with the session's cookie, so parallel test runs never share a
 display. Inputs go through xdotool's XTEST path, the same road a person's
-keyboard and mouse take. Instead of fixed sleeps, callers wait until the watched processes have
-reacted and then stayed idle for a short while (see waitQuiet).
+keyboard and mouse take. Instead of fixed sleeps, callers wait until every
+message between the program, the tools and the server has been read and
+handled (see waitQuiet).
 """
 
+import fcntl
 import os
 import random
 import select
 import shutil
+import socket
 import struct
 import subprocess
 import tempfile
+import termios
 import time
 
-QUIET_SECONDS = 0.03
 POLL_SECONDS = 0.004
+# Only a program that hangs or spins reaches this; waitQuiet ends as soon as
+# the work it names is done, however slowly the machine runs.
+HANDLED_LIMIT = 120.0
 # Display numbers are drawn from a range nobody guesses (:0, :1 and :99 are
 # the usual picks): a client of someone else's test that finds our server on
-# its number keeps waking it, and the wait for quiet never ends.
+# its number would be refused, but keeps the server busy while it tries.
 DISPLAY_RANGE = (1000, 30000)
 START_ATTEMPTS = 20
+
+# The kernel's socket diagnostics for Unix sockets (linux/sock_diag.h and
+# linux/unix_diag.h): a dump of every socket with the bytes unread in it.
+NETLINK_SOCK_DIAG = 4
+SOCK_DIAG_BY_FAMILY = 20
+NLM_F_REQUEST = 0x1
+NLM_F_DUMP = 0x300
+NLMSG_ERROR = 2
+NLMSG_DONE = 3
+UDIAG_SHOW_RQLEN = 0x10
+UNIX_DIAG_RQLEN = 4
+NETLINK_HEADER = struct.Struct("=IHHII")
+UNIX_DIAG_REQUEST = struct.Struct("=BBHIIIII")
+UNIX_DIAG_MESSAGE = struct.Struct("=BBBBIII")
+ATTRIBUTE_HEADER = struct.Struct("=HH")
 
 
 class XError(RuntimeError):
   pass
 
 
-def processTicks(pid):
-  """(cpu ticks, context switches, running) of a process, or None once it
-  is gone. Context switches count every time the process woke and slept
-  again, which CPU ticks of 10 ms miss for short handlers."""
+def threadStates(pid):
+  """(thread id, state, cpu ticks, context switches, wait channel) of each
+  thread of a process, or None once it is gone. A thread's switches count
+  every time it slept or was preempted, so a thread that ran between two
+  looks shows a new count even when it did too little to earn a tick."""
+  threads = []
   try:
-    with open(f"/proc/{pid}/stat") as f:
-      stat = f.read()
-    with open(f"/proc/{pid}/status") as f:
-      status = f.read()
+    tids = os.listdir(f"/proc/{pid}/task")
   except (FileNotFoundError, ProcessLookupError):
     return None
-  # The command name in parentheses may hold spaces; fields follow the ')'.
-  fields = stat[stat.rindex(")") + 2:].split()
-  state = fields[0]
-  if state == "Z":
+  for tid in sorted(tids, key=int):
+    base = f"/proc/{pid}/task/{tid}"
+    try:
+      with open(f"{base}/stat") as f:
+        stat = f.read()
+      with open(f"{base}/status") as f:
+        status = f.read()
+      with open(f"{base}/wchan") as f:
+        wchan = f.read() or "-"
+    except (FileNotFoundError, ProcessLookupError):
+      continue  # a thread that ended between the listing and the read
+    # The command name in parentheses may hold spaces; fields follow the ')'.
+    fields = stat[stat.rindex(")") + 2:].split()
+    switches = sum(int(line.split()[1]) for line in status.splitlines()
+                   if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
+    threads.append((int(tid), fields[0], int(fields[11]) + int(fields[12]), switches, wchan))
+  if not threads or threads[0][0] != pid or threads[0][1] == "Z":
     return None
-  ticks = int(fields[11]) + int(fields[12])
-  switches = 0
-  for line in status.splitlines():
-    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-      switches += int(line.split()[1])
-  return ticks, switches, state == "R"
+  return threads
 
 
-def activity(pids):
-  """A snapshot of what the processes have done so far (their ticks and
-  context switches), and whether any of them is running right now."""
-  snapshot = []
-  running = False
-  for pid in pids:
-    sample = processTicks(pid)
-    if sample is None:
-      snapshot.append(None)
+def socketInodes(pid):
+  """The inodes of the sockets a process holds open."""
+  inodes = set()
+  try:
+    names = os.listdir(f"/proc/{pid}/fd")
+  except (FileNotFoundError, ProcessLookupError):
+    return inodes
+  for name in names:
+    try:
+      target = os.readlink(f"/proc/{pid}/fd/{name}")
+    except OSError:
       continue
-    snapshot.append(sample[:2])
-    running = running or sample[2]
-  return tuple(snapshot), running
+    if target.startswith("socket:["):
+      inodes.add(int(target[len("socket:["):-1]))
+  return inodes
+
+
+def unreadSocketBytes():
+  """{inode: bytes waiting to be read} for every Unix socket of this network
+  namespace (for a listening socket, the connections waiting to be
+  accepted)."""
+  with socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, NETLINK_SOCK_DIAG) as diag:
+    request = UNIX_DIAG_REQUEST.pack(socket.AF_UNIX, 0, 0, 0xFFFFFFFF, 0, UDIAG_SHOW_RQLEN,
+                                     0xFFFFFFFF, 0xFFFFFFFF)
+    diag.send(NETLINK_HEADER.pack(NETLINK_HEADER.size + len(request), SOCK_DIAG_BY_FAMILY,
+                                  NLM_F_REQUEST | NLM_F_DUMP, 1, 0) + request)
+    unread = {}
+    while True:
+      data = diag.recv(1 << 16)
+      offset = 0
+      while offset < len(data):
+        length, kind = NETLINK_HEADER.unpack_from(data, offset)[:2]
+        if kind == NLMSG_DONE:
+          return unread
+        if kind == NLMSG_ERROR:
+          raise XError("the kernel refused the socket diagnostics request")
+        inode = UNIX_DIAG_MESSAGE.unpack_from(data, offset + NETLINK_HEADER.size)[4]
+        attribute = offset + NETLINK_HEADER.size + UNIX_DIAG_MESSAGE.size
+        while attribute + ATTRIBUTE_HEADER.size <= offset + length:
+          size, kind = ATTRIBUTE_HEADER.unpack_from(data, attribute)
+          if kind == UNIX_DIAG_RQLEN:
+            unread[inode] = struct.unpack_from("=I", data, attribute + ATTRIBUTE_HEADER.size)[0]
+          attribute += (max(size, ATTRIBUTE_HEADER.size) + 3) & ~3
+        offset += (length + 3) & ~3
+
+
+def pipeUnread(fd):
+  """Bytes waiting in a pipe we read from."""
+  count = struct.pack("i", 0)
+  return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, count))[0]
+
+
+class Activity:
+  """One look at a group of processes: the state and counters of each of
+  their threads, and the bytes unread in each of their sockets."""
+
+  def __init__(self, pids, names):
+    self.threads = {pid: threadStates(pid) for pid in pids}
+    unread = unreadSocketBytes()
+    self.unread = {pid: {inode: unread.get(inode, 0) for inode in socketInodes(pid)}
+                   for pid in pids}
+    self.names = names
+
+  def gone(self, pid):
+    return self.threads[pid] is None
+
+  def busy(self):
+    """What keeps the processes from being done, as readable phrases; empty
+    when every thread sleeps and every socket has been read to its end."""
+    reasons = []
+    for pid, threads in self.threads.items():
+      if threads is None:
+        continue
+      for tid, state, _, _, wchan in threads:
+        if state != "S":
+          reasons.append(f"{self.names[pid]} thread {tid} in state {state} ({wchan})")
+      for inode, count in sorted(self.unread[pid].items()):
+        if count:
+          reasons.append(f"{count} unread in socket {inode} of {self.names[pid]}")
+    return reasons
+
+  def counters(self):
+    return {pid: None if threads is None else [t[:4] for t in threads]
+            for pid, threads in self.threads.items()}
+
+  def __str__(self):
+    parts = []
+    for pid, threads in self.threads.items():
+      if threads is None:
+        parts.append(f"{self.names[pid]} ({pid}) gone")
+        continue
+      shown = ", ".join(f"thread {tid} {state} in {wchan}, {ticks} ticks, {switches} switches"
+                        for tid, state, ticks, switches, wchan in threads)
+      sockets = ", ".join(f"{inode}: {count}" for inode, count in sorted(self.unread[pid].items()))
+      parts.append(f"{self.names[pid]} ({pid}): {shown}; unread bytes by socket {{{sockets}}}")
+    return "\n  ".join(parts)
 
 
 def describe(pids):
   """What the processes are doing, for error messages."""
-  states = []
-  for pid in pids:
-    try:
-      with open(f"/proc/{pid}/stat") as f:
-        stat = f.read()
-      with open(f"/proc/{pid}/wchan") as f:
-        wchan = f.read()
-    except OSError:
-      states.append(f"{pid} gone")
-      continue
-    name = stat[stat.index("(") + 1:stat.rindex(")")]
-    states.append(f"{pid} {name} {processTicks(pid)} in {wchan or '-'}")
-  return "; ".join(states)
+  return str(Activity(pids, {pid: processName(pid) for pid in pids}))
+
+
+def processName(pid):
+  try:
+    with open(f"/proc/{pid}/comm") as f:
+      return f.read().strip()
+  except OSError:
+    return str(pid)
 
 
 def _cookieEntry(cookie):
@@ -176,43 +283,47 @@ class XSession:
       values[key] = value
     return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
-  def waitQuiet(self, pids, before=None, drain=None, limit=20.0):
-    """Waits until the processes have reacted and gone idle.
+  def waitQuiet(self, pids, drain=None, pipe=None, limit=HANDLED_LIMIT):
+    """Waits until the processes and the X server have handled everything
+    sent to them: every thread of them sleeps, every socket they hold has
+    been read to its end, and drain() (which reads the program's pending
+    output and tells whether there was any) found nothing, its pipe (a file
+    descriptor) being empty too.
 
-    before: processTicks()[:2] of the first process taken before the input
-    was sent; the wait first lasts until that process has done something
-    since (on a loaded machine it may not even have been scheduled yet).
-    Then it lasts until no process has used CPU, switched context or been
-    running for QUIET_SECONDS, and drain() (which reads pending output and
-    tells whether there was any) has found nothing: a writer blocked on a
-    full pipe looks idle but is not done. Returns early when the first
-    process has ended.
+    An input sent through xdotool waits as a request in the server's end of
+    the tool's connection, then as an event in the program's end of its
+    own; what the program draws waits in the server's end until the server
+    has put it on the screen; and a program that writes to a full pipe
+    sleeps with its output unread. So once all of these are empty and
+    everybody sleeps, the input has been handled, its redraw is on the
+    screen and its output is in hand. Two looks in a row must agree,
+    counters included: a process that ran between them shows new counts,
+    and one look is not taken in a single instant. Unrelated wake-ups of the
+    server or the program (its timers, the kernel's work on its memory) only
+    delay the end until two looks fall between them. Returns early when the
+    first process has ended.
     """
     pids = list(pids) + [self.server.pid]
+    names = {pid: processName(pid) for pid in pids}
+    names[self.server.pid] = "the X server"
     deadline = time.monotonic() + limit
-    if before is not None:
-      while True:
-        sample = processTicks(pids[0])
-        if sample is None or sample[:2] != before:
-          break
-        if drain is not None:
-          drain()
-        if time.monotonic() > deadline:
-          raise XError(f"the program did not react to the input: {describe(pids)}")
-        time.sleep(POLL_SECONDS)
-    last, _ = activity(pids)
-    lastChange = time.monotonic()
+    previous = None
     while True:
-      time.sleep(POLL_SECONDS)
-      now = time.monotonic()
-      snapshot, running = activity(pids)
       moved = drain() if drain is not None else False
-      if snapshot[0] is None:
+      look = Activity(pids, names)
+      if look.gone(pids[0]):
         return
-      if snapshot != last or running or moved:
-        last = snapshot
-        lastChange = now
-      elif now - lastChange >= QUIET_SECONDS:
+      idle = (not moved and not look.busy()
+              and (pipe is None or pipeUnread(pipe) == 0))
+      if idle and previous is not None and previous.counters() == look.counters():
         return
-      if now > deadline:
-        raise XError(f"no quiet within {limit} s: {describe(pids)}")
+      if idle and previous is None:
+        previous = look
+        continue
+      previous = None
+      if time.monotonic() > deadline:
+        reasons = "; ".join(look.busy()) or "they kept waking between two looks"
+        raise XError(f"not handled within {limit} s (waited for every thread of the program "
+                     f"and the X server to sleep with every socket read to its end): {reasons}"
+                     f"\n  {look}")
+      time.sleep(POLL_SECONDS)
