@@ -49,11 +49,10 @@ class WineViewer(viewer.Viewer):
     targetY = y + self.origin[1] + viewer.MENU_FRAME + entryHeight * entry + entryHeight // 2
     self.session.xdotool("mousemove", str(x + self.origin[0] + width // 2), str(targetY))
     self.settle()
-    before = self.mark()
     self.session.xdotool("mouseup", "3")
     self.session.xdotool("mousemove_relative", "1", "0")
     self._waitForMenu(shown=False)
-    self.settle(before)
+    self.settle()
 
 
 class WineTest(unittest.TestCase):
