@@ -5,8 +5,7 @@
 // which does nothing without a current context.
 #include "gl_recorder.h"
 
-#include <GL/glu.h>
-#include <GL/glut.h>
+#include "gl_headers.h"
 
 RecordedCalls recorded;
 
