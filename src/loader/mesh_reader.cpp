@@ -112,7 +112,13 @@ void reportOutOfMemory() { std::fputs("model not loaded: out of memory while rea
 
 void loadMesh(const char* path) {
   errno = 0;
-  std::FILE* file = openMeshFile(path);
+  std::FILE* file = nullptr;
+  try {
+    file = openMeshFile(path);
+  } catch (const std::bad_alloc&) {
+    // Only where the platform's directory test has to allocate.
+    errno = ENOMEM;
+  }
   if (file == nullptr && errno == ENOMEM) {
     reportOutOfMemory();
     return;

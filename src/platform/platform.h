@@ -10,7 +10,7 @@
 // Nothing here keeps state between calls or owns memory past a call, except
 // the blocks handed out by takeHugeMemory and takeAlignedHugeMemory, which
 // the caller owns and gives back with std::free. The memory probe, the small
-// file reader and the directory test never allocate on Linux and Windows:
+// file reader and the directory test allocate nothing on Linux and Windows:
 // they are asked exactly when memory may have run out.
 #pragma once
 
@@ -98,6 +98,8 @@ inline void unpoisonMemory(const void* address, std::size_t bytes) {
 
 // True when path names a directory, which the C library may open as a file
 // and read nothing from. False for anything else, a missing path included.
+// Linux and Windows allocate nothing; elsewhere it asks the standard library,
+// which may throw std::bad_alloc.
 bool isDirectory(const char* path);
 
 // The whole of a small file into text, at most size - 1 bytes of it, then a

@@ -1,8 +1,8 @@
 // What the viewer hands to GLUT and GL: the model menu, the projection and
 // the triangles it draws.
-#include <GL/glut.h>
 #include <gtest/gtest.h>
 
+#include "gl_headers.h"
 #include "gl_recorder.h"
 #include "loader.h"
 #include "mesh_fixtures.h"

@@ -5,8 +5,7 @@
 // which does nothing without a current context.
 #include "gl_recorder.h"
 
-#include <GL/glu.h>
-#include <GL/glut.h>
+#include "gl_headers.h"
 
 // Windows' headers declare GL's functions as imported from its DLL; the viewer
 // still calls them by name, so definitions here stand in for them as on other

@@ -1,10 +1,10 @@
 // The mouse and keyboard handlers' effects on the view state, and the redraw
 // requests they make.
-#include <GL/glut.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "gl_headers.h"
 #include "loader.h"
 #include "mesh_fixtures.h"
 #include "redraw_counter.h"

@@ -3,7 +3,7 @@
 // without a display and their redraw requests can be counted.
 #include "redraw_counter.h"
 
-#include <GL/glut.h>
+#include "gl_headers.h"
 
 int redrawRequests = 0;
 
