@@ -30,6 +30,8 @@ def passRows(lines):
       continue
     if not words:
       break
+    if len(words) < 9 or not words[1].isdigit():
+      continue  # a note inside the table, such as a case whose process failed
     mesh, trianglesOut, oursNs = words[0], float(words[3]), float(words[6])
     theirsNs = oursNs / float(words[10]) if len(words) >= 11 and float(words[10]) > 0 else None
     meshes.setdefault(mesh, []).append((trianglesOut, oursNs, theirsNs))
@@ -37,17 +39,24 @@ def passRows(lines):
 
 
 def draw(meshes, output, title):
-  figure, (ours, theirs) = plt.subplots(1, 2, figsize=(10, 4.4), sharex=True, sharey=True)
+  """Two plots side by side, sharing their axes; only ours when the run had
+  no OpenMesh column."""
+  withOpenMesh = any(row[2] is not None for rows in meshes.values() for row in rows)
+  if withOpenMesh:
+    figure, (ours, theirs) = plt.subplots(1, 2, figsize=(10, 4.4), sharex=True, sharey=True)
+    panels = ((ours, "our pass"), (theirs, "OpenMesh's modified butterfly"))
+  else:
+    figure, ours = plt.subplots(figsize=(6.5, 4.4))
+    theirs = ours
+    panels = ((ours, "our pass"),)
   colours = list(plt.get_cmap("tab10").colors) + ["black", "gold"]
   for index, (mesh, rows) in enumerate(meshes.items()):
-    colour = colours[index % len(colours)]
-    x = [row[0] for row in rows]
-    ours.plot(x, [row[1] for row in rows], marker="o", markersize=3, color=colour, label=mesh)
+    style = dict(marker="o", markersize=3, color=colours[index % len(colours)], label=mesh)
+    ours.plot([row[0] for row in rows], [row[1] for row in rows], **style)
     withTheirs = [row for row in rows if row[2] is not None]
     if withTheirs:
-      theirs.plot([row[0] for row in withTheirs], [row[2] for row in withTheirs], marker="o",
-                  markersize=3, color=colour, label=mesh)
-  for axes, name in ((ours, "our pass"), (theirs, "OpenMesh's modified butterfly")):
+      theirs.plot([row[0] for row in withTheirs], [row[2] for row in withTheirs], **style)
+  for axes, name in panels:
     axes.set_xscale("log")
     axes.set_yscale("log")
     axes.set_title(name, fontsize=10)
