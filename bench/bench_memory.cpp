@@ -1,7 +1,12 @@
 // Counting wrappers around glibc's allocator (by symbol interposition: the
-// program's malloc is the one every library calls) and mallinfo2.
+// program's malloc is the one every library calls) and mallinfo2, which came
+// with glibc 2.33.
 #include "bench_memory.h"
 
+// For __GLIBC__.
+#include <cstdlib>
+
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
 #include <malloc.h>
 
 #include <atomic>
@@ -44,6 +49,8 @@ void uncount(void* block) {
 }
 
 }  // namespace
+
+bool heapIsCounted() { return true; }
 
 void startHeapCounting() {
   counting = true;
@@ -93,3 +100,14 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
 }
 
 }  // extern "C"
+
+#else
+
+bool heapIsCounted() { return false; }
+void startHeapCounting() {}
+void stopHeapCounting() {}
+long long countedHeapBytes() { return 0; }
+long long countedHeapPeak() { return 0; }
+std::size_t mallinfoInUse() { return 0; }
+
+#endif

@@ -4,11 +4,8 @@
 // heap back. Prints tables; arguments, if any, pick the sections and cases
 // whose names contain one of them ("load", "change", "torus" ...).
 //
-// Each case runs in a forked child, so its memory readings start from a
-// fresh process and one case's heap cannot flatter the next.
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Each case runs apart (bench_process.h), so its memory readings start from
+// a fresh process where the system allows it.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +15,10 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "bench_files.h"
 #include "bench_memory.h"
 #include "bench_meshes.h"
+#include "bench_process.h"
 #include "loader.h"
 #include "mesh.h"
 #include "subdivision.h"
@@ -93,7 +92,7 @@ double timeMs(Step step) {
 }
 
 void readText(const std::string& text) {
-  std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  std::FILE* file = openText(text);
   if (file == nullptr) std::exit(2);
   readMesh(file);
   std::fclose(file);
@@ -106,49 +105,33 @@ int repetitionsFor(double trianglesOut) {
   return std::clamp(static_cast<int>(2.0e6 / trianglesOut), 4, 15);
 }
 
-// Runs work in a forked child and collects the results it returns.
+// Runs work apart and collects the records it returns.
 template <typename Result, typename Work>
-std::vector<Result> inChild(Work work) {
-  std::fflush(stdout);
-  int channel[2];
-  if (pipe(channel) != 0) std::exit(2);
-  const pid_t child = fork();
-  if (child < 0) std::exit(2);
-  if (child == 0) {
-    close(channel[0]);
+std::vector<Result> apart(Work work) {
+  const std::vector<char> bytes = runApart([&] {
     std::vector<Result> results;
     work(results);
-    std::fflush(stdout);
-    const char* bytes = reinterpret_cast<const char*>(results.data());
-    std::size_t left = results.size() * sizeof(Result);
-    while (left > 0) {
-      const ssize_t written = write(channel[1], bytes, left);
-      if (written <= 0) _exit(3);
-      bytes += written;
-      left -= static_cast<std::size_t>(written);
-    }
-    _exit(0);
-  }
-  close(channel[1]);
-  std::vector<char> bytes;
-  char buffer[4096];
-  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  close(channel[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    std::printf("  (child failed: status %d)\n", status);
+    const char* begin = reinterpret_cast<const char*>(results.data());
+    return std::vector<char>(begin, begin + results.size() * sizeof(Result));
+  });
   std::vector<Result> results(bytes.size() / sizeof(Result));
   std::memcpy(results.data(), bytes.data(), results.size() * sizeof(Result));
   return results;
 }
 
+// A column of heap bytes: " %*.0f", or "-" where the heap is not counted.
+void printHeapColumn(int width, double bytes) {
+  if (heapIsCounted())
+    std::printf(" %*.0f", width, bytes);
+  else
+    std::printf(" %*s", width, "-");
+}
+
 void printPassRow(const PassRow& row) {
-  std::printf("%-15s %4d %9.0f %9.0f %9.2f %8.2f %7.0f %7.0f %7.0f", row.mesh, row.pass,
-              row.trianglesIn, row.trianglesOut, row.oursMs, row.oursCpuMs,
-              1e6 * row.oursMs / row.trianglesOut,
-              row.peakBytes / row.trianglesOut, row.liveBytes / row.trianglesOut);
+  std::printf("%-15s %4d %9.0f %9.0f %9.2f %8.2f %7.0f", row.mesh, row.pass, row.trianglesIn,
+              row.trianglesOut, row.oursMs, row.oursCpuMs, 1e6 * row.oursMs / row.trianglesOut);
+  printHeapColumn(7, row.peakBytes / row.trianglesOut);
+  printHeapColumn(7, row.liveBytes / row.trianglesOut);
   if (row.theirsMs >= 0) std::printf(" %11.2f %7.2f", row.theirsMs, row.oursMs / row.theirsMs);
   std::printf("\n");
   std::fflush(stdout);
@@ -283,7 +266,7 @@ void runPasses(int argc, char** argv) {
   for (const BenchCase& benchCase : kCases) {
     if (!chosen(argc, argv, benchCase.name)) continue;
     const std::vector<PassRow> rows =
-        inChild<PassRow>([&](std::vector<PassRow>& out) { runCase(benchCase, out); });
+        apart<PassRow>([&](std::vector<PassRow>& out) { runCase(benchCase, out); });
     all.insert(all.end(), rows.begin(), rows.end());
   }
   std::printf("\n");
@@ -313,11 +296,9 @@ LoadRow measureModel(double triangles, Load load, int passes) {
 // the fastest load counts, the memory readings are the last load's.
 void runLoad(std::vector<LoadRow>& rows) {
   const std::string text = objText(torus(512, 1024));
-  char path[] = "/tmp/butterfly-bench-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-    std::exit(2);
-  close(fd);
+  const std::string file = writeTemporaryFile(text);
+  if (file.empty()) std::exit(2);
+  const char* path = file.c_str();
   double fastest = 0;
   for (int r = 0; r < 3; ++r) {
     const LoadRow row = measureModel(
@@ -326,7 +307,7 @@ void runLoad(std::vector<LoadRow>& rows) {
     if (r == 2) rows.push_back(row);
   }
   rows.back().loadMs = fastest;
-  unlink(path);
+  std::remove(path);
 }
 
 // 65 k triangles read from memory and two passes, to 2^20 triangles.
@@ -337,9 +318,13 @@ void runChangeAfterPasses(std::vector<LoadRow>& rows) {
 }
 
 void printLoadRow(const char* name, const LoadRow& row) {
-  std::printf("%-28s %9.0f %9.1f %7.0f %7.0f %7.0f %10.0f %10.0f\n", name, row.triangles,
-              row.loadMs, 1e6 * row.loadMs / row.triangles, row.peakBytes / row.triangles,
-              row.heldBytes / row.triangles, row.leftBytes, row.mallinfoLeft);
+  std::printf("%-28s %9.0f %9.1f %7.0f", name, row.triangles, row.loadMs,
+              1e6 * row.loadMs / row.triangles);
+  printHeapColumn(7, row.peakBytes / row.triangles);
+  printHeapColumn(7, row.heldBytes / row.triangles);
+  printHeapColumn(10, row.leftBytes);
+  printHeapColumn(10, row.mallinfoLeft);
+  std::printf("\n");
 }
 
 void runLoadAndChange(int argc, char** argv) {
@@ -351,13 +336,13 @@ void runLoadAndChange(int argc, char** argv) {
   std::printf("%-28s %9s %9s %7s %7s %7s %10s %10s\n", "case", "triangles", "load ms", "ns/tri",
               "peak B", "held B", "left", "mallinfo");
   if (chosen(argc, argv, "load")) {
-    for (const LoadRow& row : inChild<LoadRow>(runLoad)) {
+    for (const LoadRow& row : apart<LoadRow>(runLoad)) {
       printLoadRow("loadMesh of a torus OBJ file", row);
       std::printf("  load under 1 s: %s\n", row.loadMs < 1000 ? "yes" : "NO");
     }
   }
   if (chosen(argc, argv, "change")) {
-    for (const LoadRow& row : inChild<LoadRow>(runChangeAfterPasses))
+    for (const LoadRow& row : apart<LoadRow>(runChangeAfterPasses))
       printLoadRow("65 k read + 2 passes", row);
   }
 }
