@@ -5,7 +5,9 @@
 // platform_windows.cpp on Windows, platform_portable.cpp on every other
 // system. The services below came in for speed (huge pages, page warming,
 // prefetching) and for refusing passes that cannot fit (the memory probe); a
-// system without them loses that speed and nothing else a user can see.
+// system without them loses that speed, and there a pass that cannot fit is
+// refused only when its memory fails to come (what each fallback does is
+// written beside each service).
 //
 // Nothing here keeps state between calls or owns memory past a call, except
 // the blocks handed out by takeHugeMemory and takeAlignedHugeMemory, which
