@@ -173,17 +173,24 @@ TEST_F(RefusedPass, WhenItsIndexCannotBeAllocatedOnAnotherThread) {
 }
 
 // A pass the budget lets through must not run out of room for its records:
-// what it reserves and what it frees make up all it appends.
-TEST(PassNeeds, NeverLessThanTheRecordsThePassAdds) {
-  const uint64_t faces = 1u << 20;
-  for (const MeshCounts& counts :
-       {MeshCounts{faces, 3 * faces, 0, 1 << 19}, MeshCounts{faces, 0, 1 << 24, 1 << 19}}) {
-    const PassNeeds needs = passNeeds(counts);
-    EXPECT_EQ(needs.vertices, 3 * faces);
-    EXPECT_EQ(needs.edges + counts.readerEdges, 12 * faces);
-    EXPECT_EQ(needs.faces + faces, 4 * faces);
-    EXPECT_GE(needs.bytes,
-              needs.vertices * sizeof(Vertex) + needs.edges * sizeof(Edge) + needs.faces * sizeof(Face));
+// what it reserves and what it frees make up all it appends. Beside them the
+// need holds the 16 MiB the README promises for drawing and printing the
+// result. Nothing the viewer does shows that room: measured, the cube's
+// seventh pass grew the address space by 43 MiB of the 52 MiB its records and
+// index are reckoned at, and drawing and listing the result took no more, so
+// only this comparison misses it.
+TEST(PassNeeds, NeverLessThanTheRecordsThePassAddsAndTheRoomToShowThem) {
+  constexpr uint64_t kRoomToShow = 16u << 20;
+  for (const uint64_t faces : {uint64_t(1), uint64_t(1) << 20}) {
+    for (const MeshCounts& counts :
+         {MeshCounts{faces, 3 * faces, 0, 3}, MeshCounts{faces, 0, 1 << 24, 1 << 19}}) {
+      const PassNeeds needs = passNeeds(counts);
+      EXPECT_EQ(needs.vertices, 3 * faces);
+      EXPECT_EQ(needs.edges + counts.readerEdges, 12 * faces);
+      EXPECT_EQ(needs.faces + faces, 4 * faces);
+      EXPECT_GE(needs.bytes, needs.vertices * sizeof(Vertex) + needs.edges * sizeof(Edge) +
+                                 needs.faces * sizeof(Face) + kRoomToShow);
+    }
   }
 }
 

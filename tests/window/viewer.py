@@ -137,7 +137,7 @@ class Viewer:
   def explain(self, what):
     """A failure's account: what was waited for or went wrong, the states of
     the program and the X server, the program's standard error and where a
-    screenshot of the screen was left."""
+    screenshot of its window was left."""
     try:
       pid = self.watched()
     except ViewerError:
@@ -145,10 +145,10 @@ class Viewer:
     try:
       picture = os.path.join(failureDirectory(),
                              f"screen-{time.strftime('%H%M%S')}-{pid}-{time.monotonic_ns()}.png")
+      png = images.pngBytes(self.screenshot())
       with open(picture, "wb") as f:
-        f.write(images.pngBytes(images.readXwd(
-            self.session.run("xwd", "-silent", "-root"))))
-      shot = f"screenshot of the screen: {picture}"
+        f.write(png)
+      shot = f"screenshot of the window: {picture}"
     except (OSError, ValueError, xsession.XError, subprocess.SubprocessError) as error:
       shot = f"no screenshot: {error}"
     return (f"{what}\n  {xsession.describe([pid, self.session.server.pid])}\n  {shot}\n"
@@ -170,8 +170,19 @@ class Viewer:
 
   # Input.
 
+  def _xdotool(self, *args):
+    """xdotool on the program's window or with its focus; when that fails
+    because the program has ended, the error says so."""
+    try:
+      return self.session.xdotool(*args)
+    except xsession.XError as error:
+      if self.process.poll() is None:
+        raise
+      raise ViewerError(self.explain(f"the program ended with status {self.process.returncode} "
+                                     f"before xdotool {' '.join(args)}")) from error
+
   def _act(self, *xdotoolArgs):
-    self.session.xdotool(*xdotoolArgs)
+    self._xdotool(*xdotoolArgs)
     self.settle()
 
   def pointTo(self, x, y):
@@ -186,7 +197,7 @@ class Viewer:
 
   def key(self, name):
     """Types one key (an xdotool key name such as e, shift+s, Escape)."""
-    self.session.xdotool("windowfocus", "--sync", str(self.window))
+    self._xdotool("windowfocus", "--sync", str(self.window))
     self._act("key", name)
 
   def click(self, x, y):

@@ -164,9 +164,9 @@ class Activity:
           reasons.append(f"{count} unread in socket {inode} of {self.names[pid]}")
     return reasons
 
-  def counters(self):
-    return {pid: None if threads is None else [t[:4] for t in threads]
-            for pid, threads in self.threads.items()}
+  def counters(self, pids):
+    return {pid: None if self.threads[pid] is None else [t[:4] for t in self.threads[pid]]
+            for pid in pids}
 
   def __str__(self):
     parts = []
@@ -296,14 +296,18 @@ class XSession:
     has put it on the screen; and a program that writes to a full pipe
     sleeps with its output unread. So once all of these are empty and
     everybody sleeps, the input has been handled, its redraw is on the
-    screen and its output is in hand. Two looks in a row must agree,
-    counters included: a process that ran between them shows new counts,
-    and one look is not taken in a single instant. Unrelated wake-ups of the
-    server or the program (its timers, the kernel's work on its memory) only
-    delay the end until two looks fall between them. Returns early when the
-    first process has ended.
+    screen and its output is in hand. One look is not taken in a single
+    instant, so two in a row must find this, and the processes' counters
+    the same: a process that ran between them shows new counts. The
+    server's counters are left out. Whatever it does for the processes
+    reaches them through their sockets, and it sleeps only once it has
+    handled what it has read; but it also wakes for reasons of its own, and
+    once kept doing so every few milliseconds for twenty seconds while the
+    program slept, which stalled a wait for both to stay still. Returns early
+    when the first process has ended.
     """
-    pids = list(pids) + [self.server.pid]
+    programs = list(pids)
+    pids = programs + [self.server.pid]
     names = {pid: processName(pid) for pid in pids}
     names[self.server.pid] = "the X server"
     deadline = time.monotonic() + limit
@@ -315,7 +319,7 @@ class XSession:
         return
       idle = (not moved and not look.busy()
               and (pipe is None or pipeUnread(pipe) == 0))
-      if idle and previous is not None and previous.counters() == look.counters():
+      if idle and previous is not None and previous.counters(programs) == look.counters(programs):
         return
       if idle and previous is None:
         previous = look
