@@ -26,9 +26,41 @@ WINDOWS_VIEWER = None  # set from the command line
 LINUX_VIEWER = None
 
 
+def wineservers():
+  """The pids of the Wine servers of the prefix tools/run-windows uses."""
+  prefix = os.environ.get("WINEPREFIX", os.path.join(viewer.REPOSITORY, "build", "windows", "wine"))
+  found = []
+  for entry in os.listdir("/proc"):
+    if not entry.isdigit():
+      continue
+    try:
+      with open(f"/proc/{entry}/comm") as f:
+        name = f.read().strip()
+      if not name.startswith("wineserver"):
+        continue
+      with open(f"/proc/{entry}/environ", "rb") as f:
+        environment = f.read().split(b"\0")
+    except OSError:
+      continue
+    if f"WINEPREFIX={prefix}".encode() in environment:
+      found.append(int(entry))
+  return found
+
+
 class WineViewer(viewer.Viewer):
-  """The Windows viewer under Wine, which differs from the Linux one only in
-  how freeglut's menu takes a choice."""
+  """The Windows viewer under Wine, which differs from the Linux one in how
+  an input is known to be handled and how freeglut's menu takes a choice."""
+
+  def settle(self):
+    """An input reaches the program as an X event, and the program hands it
+    to the Wine server, which queues it as a window message and wakes the
+    program again: while the server has the input, the program sleeps with
+    its sockets read. So the server is waited for as well."""
+    try:
+      self.session.waitQuiet([self.watched(), *wineservers()], self.drain,
+                             self.process.stdout.fileno())
+    except xsession.XError as error:
+      raise viewer.ViewerError(self.explain(str(error))) from None
 
   def chooseModel(self, label):
     """Under Wine the release of the button reaches the main window (X's
