@@ -15,13 +15,12 @@ import sys
 import tempfile
 import unittest
 
-import images
 import scene
 import viewer
+import window_tests
 import xsession
 
 RUN_WINDOWS = os.path.join(viewer.REPOSITORY, "tools", "run-windows")
-LIGHT_GREY = images.rgb(scene.OUTLINE_LEVEL, scene.OUTLINE_LEVEL, scene.OUTLINE_LEVEL)
 WINDOWS_VIEWER = None  # set from the command line
 LINUX_VIEWER = None
 
@@ -87,22 +86,12 @@ class WineViewer(viewer.Viewer):
     self.settle()
 
 
-class WineTest(unittest.TestCase):
-  @classmethod
-  def setUpClass(cls):
-    cls.session = xsession.XSession()
-
-  @classmethod
-  def tearDownClass(cls):
-    cls.session.close()
-
+class WineTest(window_tests.WindowTest):
   def start(self, windows, cwd=viewer.REPOSITORY):
     if windows:
-      program = WineViewer(self.session, WINDOWS_VIEWER, cwd, command=[RUN_WINDOWS, WINDOWS_VIEWER])
-    else:
-      program = viewer.Viewer(self.session, LINUX_VIEWER, cwd)
-    self.addCleanup(program.close)
-    return program
+      return self.started(WineViewer(self.session, WINDOWS_VIEWER, cwd,
+                                     command=[RUN_WINDOWS, WINDOWS_VIEWER]))
+    return self.started(viewer.Viewer(self.session, LINUX_VIEWER, cwd))
 
   def rawListing(self, program, key):
     """The bytes a key makes the program print, line ends untouched."""
@@ -138,8 +127,9 @@ class SameAsLinux(WineTest):
 
     self.assertEqual((picture.width, picture.height), (scene.WIDTH, scene.HEIGHT))
     self.assertEqual(picture.colours(), linuxPicture.colours())
-    self.assertEqual(picture.box(LIGHT_GREY), linuxPicture.box(LIGHT_GREY))
-    self.assertEqual(picture.count(LIGHT_GREY), linuxPicture.count(LIGHT_GREY))
+    grey = window_tests.LIGHT_GREY
+    self.assertEqual(picture.box(grey), linuxPicture.box(grey))
+    self.assertEqual(picture.count(grey), linuxPicture.count(grey))
 
 
 class MissingMesh(WineTest):
