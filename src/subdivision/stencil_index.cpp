@@ -54,7 +54,7 @@ uint32_t farCorner(const StencilIndex& index, uint32_t side) {
 template <typename StartOf, typename EndOf>
 void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesByStart& group) {
   const std::size_t sideCount = index.corners.size();
-  const std::size_t vertexCount = index.vertices.size();
+  const std::size_t vertexCount = index.positions.size();
   group.first.assign(vertexCount + 1, 0);
   for (uint32_t side = 0; side < sideCount; ++side) ++group.first[startOf(side) + 1];
   for (std::size_t v = 0; v < vertexCount; ++v) group.first[v + 1] += group.first[v];
@@ -227,6 +227,16 @@ void buildStencilIndex(StencilIndex& index) {
     weldVertices(index);
     groupByRecords(index);
   }
+  indexSides(index);
+  findPointSources(index);
+}
+
+void buildStencilIndexOfArrays(StencilIndex& index) {
+  const std::size_t vertexCount = index.positions.size();
+  index.weldedTo.resize(vertexCount);
+  for (std::size_t v = 0; v < vertexCount; ++v) index.weldedTo[v] = static_cast<uint32_t>(v);
+  index.weldsAreIdentity = true;
+  groupByRecords(index);
   indexSides(index);
   findPointSources(index);
 }

@@ -74,6 +74,12 @@ struct StencilIndex {
 
 void buildStencilIndex(StencilIndex& index);
 
+// The index of a mesh that is not the store's: the caller fills positions,
+// corners and flags, with every vertex already standing apart (the welds are
+// the identity), and leaves vertices empty, as no record stands behind a
+// number. Throws std::bad_alloc when its memory cannot be had.
+void buildStencilIndexOfArrays(StencilIndex& index);
+
 // The lookup the pass hands to newPointOnSide.
 struct IndexLookup {
   const StencilIndex& index;
