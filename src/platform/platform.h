@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -131,3 +132,16 @@ uint64_t meminfoAvailable(const char* meminfo);
 // root/unified, v1's memory controller at root/memory), read with
 // readSmallFile; UINT64_MAX when no group sets a limit.
 uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root);
+
+// Whether the stream goes to a terminal, where a person may want to see how
+// long work is going. Linux: isatty; Windows: _isatty; elsewhere false, so
+// progress is shown only when asked for.
+bool isTerminal(std::FILE* stream);
+
+// Renames the file at from to to, replacing a file already there, so that to
+// holds either what it held or the whole of from. False, changing nothing,
+// when that cannot be done. Linux: rename, one step; Windows: MoveFileEx with
+// MOVEFILE_REPLACE_EXISTING, one step; elsewhere std::rename, and when that
+// refuses to replace, std::remove then std::rename, two steps with a moment
+// between them where to does not exist.
+bool replaceFile(const char* from, const char* to);

@@ -96,3 +96,7 @@ uint64_t systemMemoryAvailable() {
     least = std::min(least, cgroupAvailable(text, "/sys/fs/cgroup"));
   return least;
 }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }

@@ -30,3 +30,13 @@ bool readSmallFile(const char* path, char* text, std::size_t size) {
 }
 
 uint64_t systemMemoryAvailable() { return UINT64_MAX; }
+
+bool isTerminal(std::FILE*) { return false; }
+
+bool replaceFile(const char* from, const char* to) {
+  if (std::rename(from, to) == 0) return true;
+  std::FILE* source = std::fopen(from, "rb");
+  if (source == nullptr) return false;
+  std::fclose(source);
+  return std::remove(to) == 0 && std::rename(from, to) == 0;
+}

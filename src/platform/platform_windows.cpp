@@ -5,6 +5,7 @@
 // call that populates fresh private pages without writing them, so blocks are
 // plain heap memory and no pages are populated.
 #include <windows.h>
+#include <io.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -76,4 +77,10 @@ uint64_t systemMemoryAvailable() {
     least = std::min<uint64_t>(least, status.ullAvailVirtual);
   }
   return least;
+}
+
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+bool replaceFile(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

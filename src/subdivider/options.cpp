@@ -1,0 +1,126 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+const char* const kSubdivideHelp =
+    "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--tension T]\n"
+    "Refine the triangle mesh of an OBJ file by butterfly subdivision and write\n"
+    "the result as one connected OBJ mesh of v and f lines.\n"
+    "\n"
+    "Each pass splits every triangle into four, with a new point on each side\n"
+    "by the eight-point butterfly stencil (the four-point rule along open rims);\n"
+    "old vertices never move. Polygons are fanned into triangles, texture and\n"
+    "normal indices dropped, vertices at the same position taken as one.\n"
+    "\n"
+    "  -n, --passes N     subdivision passes to make (default 1; 0 only welds)\n"
+    "  -o, --output FILE  write to FILE, replaced only when the run succeeds\n"
+    "                     (default, or -: standard output)\n"
+    "  -t, --tension T    weight of the stencil's far corners (default 0.05;\n"
+    "                     0.0625 is the classic 1/16)\n"
+    "      --progress     show progress on standard error even when it is not\n"
+    "                     a terminal (on a terminal it shows for long work)\n"
+    "  -h, --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 written; 2 a bad option, an input that cannot be read or\n"
+    "holds no triangle, or an output that cannot be written; 3 a pass that\n"
+    "cannot fit in memory (nothing is written then).\n";
+
+namespace {
+
+bool parsePasses(const std::string& text, int& passes) {
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, passes);
+  return result.ec == std::errc() && result.ptr == end && passes >= 0;
+}
+
+bool parseTension(const std::string& text, float& tension) {
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, tension);
+  return result.ec == std::errc() && result.ptr == end && std::isfinite(tension);
+}
+
+// Matches arg against a short and a long name taking a value; value is the
+// joined part ("-n3", "--passes=3") or the next argument.
+bool takesValue(const char* arg, const char* shortName, const char* longName, int& i, int argc,
+                const char* const argv[], std::string& value, bool& missing) {
+  const std::size_t shortLength = std::strlen(shortName);
+  const std::size_t longLength = std::strlen(longName);
+  missing = false;
+  if (std::strcmp(arg, shortName) == 0 || std::strcmp(arg, longName) == 0) {
+    if (i + 1 >= argc) {
+      missing = true;
+      return true;
+    }
+    value = argv[++i];
+    return true;
+  }
+  if (std::strncmp(arg, longName, longLength) == 0 && arg[longLength] == '=') {
+    value = arg + longLength + 1;
+    return true;
+  }
+  if (shortLength == 2 && std::strncmp(arg, shortName, 2) == 0 && arg[2] != '\0' && arg[1] != '-') {
+    value = arg + 2;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings& settings, std::string& error) {
+  bool optionsEnded = false;
+  bool inputGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    std::string value;
+    bool missing = false;
+    const bool isOption = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
+    if (!isOption) {
+      if (inputGiven) {
+        error = std::string("more than one input given: '") + settings.input + "' and '" + arg + "'";
+        return false;
+      }
+      settings.input = arg;
+      inputGiven = true;
+    } else if (std::strcmp(arg, "--") == 0) {
+      optionsEnded = true;
+    } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+      settings.help = true;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      settings.version = true;
+    } else if (std::strcmp(arg, "--progress") == 0) {
+      settings.progress = true;
+    } else if (takesValue(arg, "-n", "--passes", i, argc, argv, value, missing)) {
+      if (missing || !parsePasses(value, settings.passes)) {
+        error = missing ? "option '" + std::string(arg) + "' needs a number of passes"
+                        : "passes must be a whole number from 0 on, not '" + value + "'";
+        return false;
+      }
+    } else if (takesValue(arg, "-o", "--output", i, argc, argv, value, missing)) {
+      if (missing || value.empty()) {
+        error = "option '" + std::string(arg) + "' needs a file name";
+        return false;
+      }
+      settings.output = value;
+    } else if (takesValue(arg, "-t", "--tension", i, argc, argv, value, missing)) {
+      if (missing || !parseTension(value, settings.tension)) {
+        error = missing ? "option '" + std::string(arg) + "' needs a number"
+                        : "tension must be a finite number, not '" + value + "'";
+        return false;
+      }
+      settings.tensionGiven = true;
+    } else {
+      error = "unknown option '" + std::string(arg) + "'";
+      return false;
+    }
+  }
+  if (!inputGiven && !settings.help && !settings.version) {
+    error = "no input file given";
+    return false;
+  }
+  return true;
+}

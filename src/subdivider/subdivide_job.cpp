@@ -1,0 +1,157 @@
+#include "subdivide_job.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "obj_reading.h"
+#include "obj_writing.h"
+#include "output_file.h"
+#include "pass_budget.h"
+#include "platform.h"
+#include "progress.h"
+
+namespace {
+
+struct Job {
+  const SubdivideSettings& settings;
+  std::FILE* err;
+  Progress progress;
+  IndexedMesh mesh;
+  uint64_t inputVertices = 0;
+  uint64_t inputTriangles = 0;
+};
+
+int fail(Job& job, const std::string& file, const std::string& cause, int status) {
+  endProgress(job.progress);
+  std::fprintf(job.err, "meshsubdivide: %s: %s\n", file.c_str(), cause.c_str());
+  return status;
+}
+
+double mebibytes(uint64_t bytes) { return static_cast<double>(bytes) / (1u << 20); }
+
+std::string withThousands(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), ",");
+  return digits;
+}
+
+bool toStandardOutput(const SubdivideSettings& settings) {
+  return settings.output.empty() || settings.output == "-";
+}
+
+int readInput(Job& job) {
+  const std::string& path = job.settings.input;
+  try {
+    std::string text;
+    std::string cause;
+    if (!readWholeFile(path.c_str(), text, cause)) return fail(job, path, "cannot read: " + cause, kStatusUnusable);
+    ObjContent content;
+    parseObjText(text.data(), text.size(), content);
+    std::string().swap(text);
+    if (content.triangles.empty())
+      return fail(job, path,
+                  "holds no triangle (no f statement whose corners are vertices with three coordinates)",
+                  kStatusUnusable);
+    weldedMesh(content, job.mesh);
+  } catch (const std::bad_alloc&) {
+    return fail(job, path, "cannot read: out of memory", kStatusUnusable);
+  }
+  job.inputVertices = job.mesh.vertexCount();
+  job.inputTriangles = job.mesh.triangleCount();
+  return kStatusWritten;
+}
+
+// What the viewer says of a pass it does not make, with the pass named.
+int makePasses(Job& job) {
+  const std::string& path = job.settings.input;
+  const int passes = job.settings.passes;
+  for (int pass = 1; pass <= passes; ++pass) {
+    const IndexedPassSize size = indexedPassSize(job.mesh.vertexCount(), job.mesh.triangleCount());
+    const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
+    const uint64_t needs = size.bytes + kWriteBufferBytes;
+    char line[200];
+    if (size.triangles > kMostIndexedTriangles || size.vertices > kMostIndexedTriangles) {
+      std::snprintf(line, sizeof line, "%s not made: its triangles would pass %" PRIu64 " (it needs %.1f MiB of memory)",
+                    which.c_str(), kMostIndexedTriangles, mebibytes(needs));
+      return fail(job, path, line, kStatusTooLarge);
+    }
+    const uint64_t available = memoryAvailable();
+    if (needs > available) {
+      std::snprintf(line, sizeof line, "%s not made: it needs %.1f MiB of memory and %.1f MiB can be had",
+                    which.c_str(), mebibytes(needs), mebibytes(available));
+      return fail(job, path, line, kStatusTooLarge);
+    }
+    noteProgress(job.progress, "pass " + std::to_string(pass) + " of " + std::to_string(passes) + ": " +
+                                   withThousands(job.mesh.triangleCount()) + " triangles into " +
+                                   withThousands(size.triangles));
+    try {
+      subdivideIndexed(job.mesh, static_cast<double>(job.settings.tension));
+    } catch (const std::bad_alloc&) {
+      std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
+                    mebibytes(needs));
+      return fail(job, path, line, kStatusTooLarge);
+    }
+  }
+  return kStatusWritten;
+}
+
+std::string headerComment(const Job& job) {
+  char tension[32];
+  std::snprintf(tension, sizeof tension, "%g", static_cast<double>(job.settings.tension));
+  return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
+         ", tension " + tension + "; in " + std::to_string(job.inputVertices) + " vertices and " +
+         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.vertexCount()) +
+         " vertices and " + std::to_string(job.mesh.triangleCount()) + " triangles";
+}
+
+struct WriteNote {
+  Job& job;
+  std::string name;
+};
+
+void noteWrite(void* context, uint64_t done, uint64_t all) {
+  WriteNote& note = *static_cast<WriteNote*>(context);
+  const unsigned percent = all > 0 ? static_cast<unsigned>(100 * done / all) : 100;
+  noteProgress(note.job.progress, "writing " + note.name + ": " + std::to_string(percent) + "%", true);
+}
+
+}  // namespace
+
+int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE* err) {
+  Job job{settings, err, startProgress(err, isTerminal(err), settings.progress), IndexedMesh(), 0, 0};
+  const bool toFile = !toStandardOutput(settings);
+  if (toFile && (settings.output == settings.input || sameFile(settings.input, settings.output)))
+    return fail(job, settings.output, "is the input file; name another output", kStatusUnusable);
+  int status = readInput(job);
+  if (status != kStatusWritten) return status;
+
+  // The output is opened before the passes, so that a run that cannot write
+  // says so at once rather than after the work.
+  OutputFile output;
+  std::string cause;
+  if (toFile && !openOutput(settings.output, output, cause))
+    return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
+  status = makePasses(job);
+  if (status != kStatusWritten) {
+    if (toFile) abandonOutput(output);
+    return status;
+  }
+
+  WriteNote note{job, toFile ? settings.output : std::string("standard output")};
+  noteProgress(job.progress, "writing " + note.name);
+  if (!writeObj(job.mesh, headerComment(job), toFile ? output.stream : out, noteWrite, &note)) {
+    const std::string reason = std::strerror(errno);
+    if (toFile) abandonOutput(output);
+    return fail(job, note.name, "cannot write: " + reason, kStatusUnusable);
+  }
+  if (toFile && !finishOutput(output, cause)) return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f s", secondsSince(job.progress));
+  noteProgress(job.progress, "wrote " + note.name + ": " + withThousands(job.mesh.vertexCount()) + " vertices, " +
+                                 withThousands(job.mesh.triangleCount()) + " triangles in " + seconds);
+  endProgress(job.progress);
+  return kStatusWritten;
+}
