@@ -79,32 +79,40 @@ char* formatVertexLine(char* out, const FloatPoint& p) {
   return out;
 }
 
+// Blocks go in pairs: while the caller's thread writes one pair and then
+// formats the second block of the next pair, a worker formats its first, so
+// both cores format and the writes hide behind the formatting.
 bool writeObj(const IndexedMesh& mesh, const std::string& comment, std::FILE* stream, WriteProgress progress,
               void* context) {
   const std::string header = "# " + comment + "\n";
   if (std::fwrite(header.data(), 1, header.size(), stream) != header.size()) return false;
   const BlockPlan plan = planBlocks(mesh);
   const uint64_t lines = mesh.vertexCount() + mesh.triangleCount();
-  std::vector<char> buffers[2];
-  std::size_t filled[2] = {0, 0};
+  std::vector<char> buffers[4];
+  std::size_t filled[4] = {0, 0, 0, 0};
   for (std::vector<char>& buffer : buffers) buffer.resize(kLinesPerBlock * kMostBytesPerLine);
-  if (plan.blocks > 0) filled[0] = formatBlock(plan, 0, buffers[0].data());
+  // Block b goes to buffer b % 4.
+  const auto format = [&](std::size_t block) {
+    if (block < plan.blocks) filled[block % 4] = formatBlock(plan, block, buffers[block % 4].data());
+  };
+  format(0);
+  format(1);
   bool written = true;
-  for (std::size_t block = 0; block < plan.blocks && written; ++block) {
-    const std::size_t now = block % 2;
-    const std::size_t after = 1 - now;
-    const auto formatNext = [&] { filled[after] = formatBlock(plan, block + 1, buffers[after].data()); };
-    std::thread formatter;
-    if (block + 1 < plan.blocks) {
+  for (std::size_t first = 0; first < plan.blocks && written; first += 2) {
+    std::thread worker;
+    if (first + 2 < plan.blocks) {
       try {
-        formatter = std::thread(formatNext);
+        worker = std::thread(format, first + 2);
       } catch (const std::system_error&) {
-        formatNext();
+        format(first + 2);
       }
     }
-    written = std::fwrite(buffers[now].data(), 1, filled[now], stream) == filled[now];
-    if (formatter.joinable()) formatter.join();
-    if (written && progress != nullptr) progress(context, linesThrough(plan, block), lines);
+    for (std::size_t block = first; block < std::min(first + 2, plan.blocks) && written; ++block) {
+      written = std::fwrite(buffers[block % 4].data(), 1, filled[block % 4], stream) == filled[block % 4];
+      if (written && progress != nullptr) progress(context, linesThrough(plan, block), lines);
+    }
+    if (written) format(first + 3);
+    if (worker.joinable()) worker.join();
   }
   return written && std::fflush(stream) == 0;
 }

@@ -4,8 +4,8 @@
 // Coordinates are written in the shortest form that reads back as the same
 // float (std::to_chars), so a file read again gives the very bits written;
 // non-finite ones as "nan", "inf" or "-inf". The text is formatted in blocks
-// on a second thread while the caller's thread hands the block before it to
-// the stream, so formatting and writing overlap. Nothing is kept between
+// on two threads, the caller's and a worker, and the caller's thread hands
+// the blocks to the stream in between, so formatting and writing overlap. Nothing is kept between
 // calls; the buffers are the call's own.
 #pragma once
 
@@ -18,8 +18,8 @@
 // Bytes of text a block of lines takes at most, and the lines in a block.
 constexpr std::size_t kLinesPerBlock = std::size_t(1) << 16;
 constexpr std::size_t kMostBytesPerLine = 64;
-// The two block buffers a write holds.
-constexpr uint64_t kWriteBufferBytes = 2 * kLinesPerBlock * kMostBytesPerLine;
+// The four block buffers a write holds.
+constexpr uint64_t kWriteBufferBytes = 4 * kLinesPerBlock * kMostBytesPerLine;
 
 // The line of a vertex, "v x y z\n", at out; returns its end. out must have
 // kMostBytesPerLine bytes.
