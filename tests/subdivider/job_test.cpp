@@ -12,6 +12,7 @@
 
 #include "mesh_fixtures.h"
 #include "pass_budget.h"
+#include "obj_writing.h"
 #include "subdivide_job.h"
 
 namespace fs = std::filesystem;
@@ -137,7 +138,7 @@ TEST_F(SubdivideJob, APassThatCannotFitIsRefusedBeforeItStartsAndNothingIsReplac
   write("tri.obj", kTriangle);
   write("out.obj", "kept");
   // Enough for the passes and their write, then not.
-  memoryAvailable = [] { return uint64_t(16) << 20; };
+  memoryAvailable = [] { return kWriteBufferBytes + (uint64_t(1) << 20); };
   EXPECT_EQ(run({path("tri.obj"), "-n", "3", "-o", path("out.obj")}), kStatusWritten) << err_;
   write("out.obj", "kept");
   memoryAvailable = [] { return uint64_t(1) << 19; };
