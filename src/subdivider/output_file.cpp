@@ -1,6 +1,8 @@
 #include "output_file.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -17,6 +19,29 @@ std::string temporaryName(const std::string& path, std::mt19937_64& random) {
   uint64_t bits = random();
   for (int i = 0; i < 12; ++i, bits >>= 4) name += kDigits[bits & 15];
   return name;
+}
+
+// The temporary file of the run, for the handler of an interrupt (Ctrl-C,
+// a kill) to remove; a run has one output at a time. Fixed storage, since a
+// handler may not allocate.
+char pendingTemporary[4096];
+
+extern "C" void removePendingAndExit(int signal) {
+  if (pendingTemporary[0] != '\0') std::remove(pendingTemporary);
+  std::_Exit(128 + signal);
+}
+
+void removeOnInterrupt(const std::string& temporary) {
+  if (temporary.size() >= sizeof pendingTemporary) return;
+  std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
+  std::signal(SIGINT, removePendingAndExit);
+  std::signal(SIGTERM, removePendingAndExit);
+}
+
+void forgetPending() {
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  pendingTemporary[0] = '\0';
 }
 
 bool exists(const std::string& path) {
@@ -41,6 +66,7 @@ bool openOutput(const std::string& path, OutputFile& output, std::string& error)
       return false;
     }
     output = OutputFile{path, temporary, stream};
+    removeOnInterrupt(temporary);
     return true;
   }
   error = "no free name for a temporary file beside it";
@@ -53,6 +79,7 @@ bool finishOutput(OutputFile& output, std::string& error) {
   const bool closed = std::fclose(output.stream) == 0;
   if (flushed && !closed) cause = errno;
   output.stream = nullptr;
+  forgetPending();
   if (flushed && closed && replaceFile(output.temporary.c_str(), output.path.c_str())) return true;
   if (flushed && closed) cause = errno;
   error = std::strerror(cause);
@@ -63,6 +90,7 @@ bool finishOutput(OutputFile& output, std::string& error) {
 void abandonOutput(OutputFile& output) {
   if (output.stream != nullptr) std::fclose(output.stream);
   output.stream = nullptr;
+  forgetPending();
   std::remove(output.temporary.c_str());
 }
 

@@ -2,6 +2,8 @@
 // file beside the output, which replaces the output only when everything was
 // written; until then a file already at the output's path is untouched.
 // The record owns its stream and temporary file; finish or abandon it once.
+// An interrupt (SIGINT, SIGTERM) while one is open removes the temporary
+// file and ends the process with status 128 + the signal's number.
 #pragma once
 
 #include <cstdio>
