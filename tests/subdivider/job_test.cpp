@@ -12,6 +12,7 @@
 
 #include "mesh_fixtures.h"
 #include "pass_budget.h"
+#include "scratch_stream.h"
 #include "obj_writing.h"
 #include "subdivide_job.h"
 
@@ -66,19 +67,9 @@ class SubdivideJob : public ::testing::Test {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     const int status = runSubdivideJob(settings, out, err);
-    out_ = contents(out);
-    err_ = contents(err);
+    out_ = closeAndRead(out);
+    err_ = closeAndRead(err);
     return status;
-  }
-
-  static std::string contents(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
-    return text;
   }
 
   fs::path directory_;

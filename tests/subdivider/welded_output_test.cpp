@@ -16,6 +16,7 @@
 #include "mesh_fixtures.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
+#include "scratch_stream.h"
 #include "subdivision.h"
 #include "test_meshes.h"
 
@@ -177,13 +178,7 @@ std::string writtenText(const IndexedMesh& mesh) {
   std::FILE* file = std::tmpfile();
   EXPECT_NE(file, nullptr);
   EXPECT_TRUE(writeObj(mesh, "a test", file));
-  std::rewind(file);
-  std::string text;
-  char chunk[4096];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  std::fclose(file);
-  return text;
+  return closeAndRead(file);
 }
 
 TEST(WeldedOutput, WrittenFilesReadBackBitForBitHereAndInTheViewer) {
