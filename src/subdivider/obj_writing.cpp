@@ -1,11 +1,12 @@
 #include "obj_writing.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -88,12 +89,14 @@ bool writeObj(const IndexedMesh& mesh, const std::string& comment, std::FILE* st
   if (std::fwrite(header.data(), 1, header.size(), stream) != header.size()) return false;
   const BlockPlan plan = planBlocks(mesh);
   const uint64_t lines = mesh.vertexCount() + mesh.triangleCount();
-  std::vector<char> buffers[4];
+  // A small mesh takes small buffers; their bytes are written before read.
+  const std::size_t blockLines = std::min<std::size_t>(kLinesPerBlock, std::max(mesh.vertexCount(), mesh.triangleCount()));
+  std::unique_ptr<char[]> buffers[4];
   std::size_t filled[4] = {0, 0, 0, 0};
-  for (std::vector<char>& buffer : buffers) buffer.resize(kLinesPerBlock * kMostBytesPerLine);
+  for (std::unique_ptr<char[]>& buffer : buffers) buffer.reset(new char[blockLines * kMostBytesPerLine]);
   // Block b goes to buffer b % 4.
   const auto format = [&](std::size_t block) {
-    if (block < plan.blocks) filled[block % 4] = formatBlock(plan, block, buffers[block % 4].data());
+    if (block < plan.blocks) filled[block % 4] = formatBlock(plan, block, buffers[block % 4].get());
   };
   format(0);
   format(1);
@@ -108,7 +111,7 @@ bool writeObj(const IndexedMesh& mesh, const std::string& comment, std::FILE* st
       }
     }
     for (std::size_t block = first; block < std::min(first + 2, plan.blocks) && written; ++block) {
-      written = std::fwrite(buffers[block % 4].data(), 1, filled[block % 4], stream) == filled[block % 4];
+      written = std::fwrite(buffers[block % 4].get(), 1, filled[block % 4], stream) == filled[block % 4];
       if (written && progress != nullptr) progress(context, linesThrough(plan, block), lines);
     }
     if (written) format(first + 3);

@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "big_array.h"
+#include "mesh.h"  // the flag values a side takes
 #include "vertex_weld.h"
 
 struct IndexedMesh {
