@@ -69,7 +69,7 @@ int makePasses(Job& job) {
   const std::string& path = job.settings.input;
   const int passes = job.settings.passes;
   for (int pass = 1; pass <= passes; ++pass) {
-    const IndexedPassSize size = indexedPassSize(job.mesh.vertexCount(), job.mesh.triangleCount());
+    const IndexedPassSize size = indexedPassSize(job.mesh);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
     const uint64_t needs = size.bytes + kWriteBufferBytes;
     char line[200];

@@ -143,14 +143,19 @@ void classifySides(IndexedMesh& mesh) {
 // Per old vertex its position twice (old and new arrays), its identity weld
 // and its group start; per side its corner, flag, group entry, point source,
 // new point with its mark and its new vertex number, and a new position at
-// most; rim sides add up to four table slots of 24 bytes; per new triangle
-// its corners and flags.
-IndexedPassSize indexedPassSize(uint64_t vertices, uint64_t triangles) {
-  const uint64_t sides = 3 * triangles;
+// most; per rim side its slots in the two rim tables (24 bytes each, the
+// tables at most a quarter full) and two rim slots; per new triangle its
+// corners and flags.
+IndexedPassSize indexedPassSize(const IndexedMesh& mesh) {
+  const uint64_t vertices = mesh.vertexCount();
+  const uint64_t sides = mesh.corners.size();
+  const uint64_t rimSides =
+      static_cast<uint64_t>(std::count_if(mesh.flags.begin(), mesh.flags.end(), [](uint8_t f) { return f != 0; }));
   IndexedPassSize size;
   size.vertices = vertices + sides;
-  size.triangles = 4 * triangles;
-  size.bytes = 32 * vertices + (4 + 1 + 12 + 4 + 12 + 1 + 4 + 12 + 96) * sides + 15 * size.triangles;
+  size.triangles = 4 * (sides / 3);
+  size.bytes = 32 * vertices + (4 + 1 + 12 + 4 + 12 + 1 + 4 + 12) * sides + (2 * 4 * 24 + 8) * rimSides +
+               15 * size.triangles;
   return size;
 }
 

@@ -44,14 +44,15 @@ struct IndexedMesh {
 // vertices. Throws std::bad_alloc when its table cannot be had.
 void classifySides(IndexedMesh& mesh);
 
-// What one pass over a mesh of these counts makes, and the bytes it holds at
-// its peak (the arrays of both generations and the neighbourhood index).
+// What one pass over the mesh makes, and the bytes it holds at its peak (the
+// arrays of both generations and the neighbourhood index, whose rim tables
+// grow with the sides not flagged 0). The mesh must be classified.
 struct IndexedPassSize {
   uint64_t vertices;   // at most: old vertices plus one new point per side
   uint64_t triangles;  // 4 per triangle
   uint64_t bytes;
 };
-IndexedPassSize indexedPassSize(uint64_t vertices, uint64_t triangles);
+IndexedPassSize indexedPassSize(const IndexedMesh& mesh);
 
 // The largest triangle count a pass may make: sides are numbered in 32 bits.
 constexpr uint64_t kMostIndexedTriangles = (uint64_t(1) << 32) / 3 - 1;
