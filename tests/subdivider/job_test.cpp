@@ -64,9 +64,9 @@ class SubdivideJob : public ::testing::Test {
       err_ = error;
       return kStatusUnusable;
     }
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = runSubdivideJob(settings, out, err);
+    ScratchStream out = openScratch();
+    ScratchStream err = openScratch();
+    const int status = runSubdivideJob(settings, out.file, err.file);
     out_ = closeAndRead(out);
     err_ = closeAndRead(err);
     return status;

@@ -1,16 +1,36 @@
-// A scratch stream for what the subdivider writes, read back whole.
+// A scratch stream for what the subdivider writes, read back whole. Named
+// files in the temporary directory rather than std::tmpfile, which Windows
+// makes at the drive's root, where a user may not write.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
-// Everything written to a std::tmpfile() stream; closes it.
-inline std::string closeAndRead(std::FILE* file) {
-  std::rewind(file);
+struct ScratchStream {
+  std::string path;
+  std::FILE* file = nullptr;
+};
+
+inline ScratchStream openScratch() {
+  static std::atomic<int> count{0};
+  ScratchStream scratch;
+  scratch.path = (std::filesystem::temp_directory_path() /
+                  ("meshsubdivide-scratch-" + std::to_string(std::rand()) + "-" + std::to_string(++count)))
+                     .string();
+  scratch.file = std::fopen(scratch.path.c_str(), "w+b");
+  return scratch;
+}
+
+// Everything written to the stream; closes and removes it.
+inline std::string closeAndRead(ScratchStream& scratch) {
+  std::rewind(scratch.file);
   std::string text;
   char chunk[4096];
   std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  std::fclose(file);
+  while ((got = std::fread(chunk, 1, sizeof chunk, scratch.file)) > 0) text.append(chunk, got);
+  std::fclose(scratch.file);
+  std::remove(scratch.path.c_str());
   return text;
 }

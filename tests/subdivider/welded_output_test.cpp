@@ -175,10 +175,10 @@ TEST(WeldedOutput, OldVerticesKeepTheirNumbersAndTrianglesKeepTheirOrientation) 
 }
 
 std::string writtenText(const IndexedMesh& mesh) {
-  std::FILE* file = std::tmpfile();
-  EXPECT_NE(file, nullptr);
-  EXPECT_TRUE(writeObj(mesh, "a test", file));
-  return closeAndRead(file);
+  ScratchStream scratch = openScratch();
+  EXPECT_NE(scratch.file, nullptr);
+  EXPECT_TRUE(writeObj(mesh, "a test", scratch.file));
+  return closeAndRead(scratch);
 }
 
 TEST(WeldedOutput, WrittenFilesReadBackBitForBitHereAndInTheViewer) {
