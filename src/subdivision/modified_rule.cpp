@@ -1,3 +1,4 @@
+// The weight table, made on first use (thread-safe, as any local static).
 #include "modified_rule.h"
 
 #include <array>
@@ -27,5 +28,5 @@ WeightTable makeTable() {
 
 double irregularWeight(uint32_t valence, uint32_t j) {
   static const WeightTable table = makeTable();
-  return valence <= kTabledValences ? table[valence][j] : computedWeight(valence, j);
+  return table[valence][j];
 }

@@ -7,13 +7,13 @@
 
 #include <cstdint>
 
-// s(K, j) for K >= 3 and 0 <= j < K:
+// The valences the weights are tabled for; a larger fan's stencil is summed
+// through the cosines themselves (modified_points.cpp).
+constexpr uint32_t kTabledValences = 32;
+
+// s(K, j) for 3 <= K <= kTabledValences and 0 <= j < K:
 //   K = 3: 5/12, -1/12, -1/12;  K = 4: 3/8, 0, -1/8, 0;
 //   K >= 5: (1/4 + cos(2 pi j / K) + cos(4 pi j / K) / 2) / K.
 // Every K's weights add up to 1/4, so with the 3/4 of a they keep a
-// constant, and the cosine terms keep a plane. Small K come from a table
-// made once; larger ones are worked out at each call.
+// constant, and the cosine terms keep a plane. The table is made once.
 double irregularWeight(uint32_t valence, uint32_t j);
-
-// The valences the table holds.
-constexpr uint32_t kTabledValences = 32;

@@ -94,8 +94,11 @@ IndexedMesh indexedOf(const TestMesh& mesh) {
 TestMesh bipyramid(int n) {
   const double pi = std::acos(-1.0);
   TestMesh mesh;
-  for (int i = 0; i < n; ++i)
-    mesh.positions.push_back({float(std::cos(2 * pi * i / n)), float(std::sin(2 * pi * i / n)), 0.0f});
+  for (int i = 0; i < n; ++i) {
+    const double angle = 2 * pi * i / n + 0.3 * std::sin(i) / n;
+    const double radius = 1 + 0.15 * std::cos(2 * i);
+    mesh.positions.push_back({float(radius * std::cos(angle)), float(radius * std::sin(angle)), float(0.1 * std::sin(3 * i))});
+  }
   mesh.positions.push_back({0, 0, 1.25f});
   mesh.positions.push_back({0, 0, -0.75f});
   for (int i = 0; i < n; ++i) {

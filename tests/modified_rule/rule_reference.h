@@ -40,6 +40,8 @@ uint32_t newVertexOf(const IndexedMesh& finer, std::size_t t, int k);
 IndexedMesh indexedOf(const TestMesh& mesh);
 
 // Two apexes over a ring of n points: apexes of valence n, ring points of 4.
+// The ring is uneven in angle, radius and height, so that no sum over it
+// against the rule's cosines vanishes by symmetry.
 TestMesh bipyramid(int n);
 
 // n triangles around a centre of valence n; the ring is an open rim.
