@@ -15,5 +15,5 @@ constexpr uint32_t kTabledValences = 32;
 //   K = 3: 5/12, -1/12, -1/12;  K = 4: 3/8, 0, -1/8, 0;
 //   K >= 5: (1/4 + cos(2 pi j / K) + cos(4 pi j / K) / 2) / K.
 // Every K's weights add up to 1/4, so with the 3/4 of a they keep a
-// constant, and the cosine terms keep a plane. The table is made once.
+// constant, and the cosine terms keep a plane.
 double irregularWeight(uint32_t valence, uint32_t j);
