@@ -82,8 +82,9 @@ TEST(RuleOption, TheJobWritesTheModifiedRulesPoints) {
     SubdivideSettings settings;
     settings.input = input;
     settings.modifiedRule = modifiedRule;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    const std::string outPath = input + ".out", errPath = input + ".err";
+    std::FILE* out = std::fopen(outPath.c_str(), "w+b");
+    std::FILE* err = std::fopen(errPath.c_str(), "w+b");
     ASSERT_NE(out, nullptr);
     ASSERT_NE(err, nullptr);
     ASSERT_EQ(runSubdivideJob(settings, out, err), kStatusWritten) << streamText(err);
@@ -97,6 +98,8 @@ TEST(RuleOption, TheJobWritesTheModifiedRulesPoints) {
     EXPECT_EQ(text.find("modified rule") != std::string::npos, modifiedRule) << text.substr(0, text.find('\n'));
     std::fclose(out);
     std::fclose(err);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
   }
   std::remove(input.c_str());
 }
