@@ -6,20 +6,25 @@
 #include <limits>
 
 const char* const kSubdivideHelp =
-    "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--tension T]\n"
+    "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--rule RULE] [--tension T]\n"
     "Refine the triangle mesh of an OBJ file by butterfly subdivision and write\n"
     "the result as one connected OBJ mesh of v and f lines.\n"
     "\n"
-    "Each pass splits every triangle into four, with a new point on each side\n"
-    "by the eight-point butterfly stencil (the four-point rule along open rims);\n"
+    "Each pass splits every triangle into four, with a new point on each side;\n"
     "old vertices never move. Polygons are fanned into triangles, texture and\n"
     "normal indices dropped, vertices at the same position taken as one.\n"
     "\n"
     "  -n, --passes N     subdivision passes to make (default 1; 0 only welds)\n"
     "  -o, --output FILE  write to FILE, replaced only when the run succeeds\n"
     "                     (default, or -: standard output)\n"
-    "  -t, --tension T    weight of the stencil's far corners (default 0.05;\n"
-    "                     0.0625 is the classic 1/16)\n"
+    "  -r, --rule RULE    where new points go (default classic):\n"
+    "                       classic   the eight-point butterfly stencil with\n"
+    "                                 --tension, the four-point rule on open rims\n"
+    "                       modified  the modified butterfly rule of Zorin,\n"
+    "                                 Schroeder and Sweldens: smooth around\n"
+    "                                 vertices of any number of neighbours\n"
+    "  -t, --tension T    classic rule: weight of the stencil's far corners\n"
+    "                     (default 0.05; 0.0625 is the classic 1/16)\n"
     "      --progress     show progress on standard error even when it is not\n"
     "                     a terminal (on a terminal it shows for long work)\n"
     "  -h, --help         show this help and exit\n"
@@ -106,6 +111,13 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
         return false;
       }
       settings.output = value;
+    } else if (takesValue(arg, "-r", "--rule", i, argc, argv, value, missing)) {
+      if (missing || (value != "classic" && value != "modified")) {
+        error = missing ? "option '" + std::string(arg) + "' needs a rule, classic or modified"
+                        : "rule must be classic or modified, not '" + value + "'";
+        return false;
+      }
+      settings.modifiedRule = value == "modified";
     } else if (takesValue(arg, "-t", "--tension", i, argc, argv, value, missing)) {
       if (missing || !parseTension(value, settings.tension)) {
         error = missing ? "option '" + std::string(arg) + "' needs a number"
@@ -117,6 +129,10 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
       error = "unknown option '" + std::string(arg) + "'";
       return false;
     }
+  }
+  if (settings.modifiedRule && settings.tensionGiven) {
+    error = "the modified rule has no tension; leave out --tension or use --rule classic";
+    return false;
   }
   if (!inputGiven && !settings.help && !settings.version) {
     error = "no input file given";

@@ -88,7 +88,7 @@ int makePasses(Job& job) {
                                    withThousands(job.mesh.triangleCount()) + " triangles into " +
                                    withThousands(size.triangles));
     try {
-      subdivideIndexed(job.mesh, static_cast<double>(job.settings.tension));
+      subdivideIndexed(job.mesh, IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
     } catch (const std::bad_alloc&) {
       std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
                     mebibytes(needs));
@@ -101,8 +101,9 @@ int makePasses(Job& job) {
 std::string headerComment(const Job& job) {
   char tension[32];
   std::snprintf(tension, sizeof tension, "%g", static_cast<double>(job.settings.tension));
+  const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
-         ", tension " + tension + "; in " + std::to_string(job.inputVertices) + " vertices and " +
+         ", " + rule + "; in " + std::to_string(job.inputVertices) + " vertices and " +
          std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.vertexCount()) +
          " vertices and " + std::to_string(job.mesh.triangleCount()) + " triangles";
 }

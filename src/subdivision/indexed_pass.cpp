@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "modified_points.h"
 #include "pair_table.h"
 #include "parallel_ranges.h"
 #include "side_points.h"
@@ -72,11 +73,14 @@ void splitTriangle(uint32_t t, const BigArray<uint32_t>& corners, const BigArray
   }
 }
 
-void runPass(StencilIndex& index, double t, IndexedMesh& next) {
-  buildStencilIndexOfArrays(index);
+// The classic rule places every side's point and shares a side's lookups
+// with its twin; the modified rule reads both ends' fans instead and places
+// only the points the new vertices take, once the first sides are known.
+void runPass(StencilIndex& index, const IndexedRule& rule, IndexedMesh& next) {
+  buildStencilIndexOfArrays(index, rule.modified);
   const std::size_t sideCount = index.corners.size();
   BigArray<FloatPoint> points;
-  placeSidePoints(index, t, points);
+  if (!rule.modified) placeSidePoints(index, rule.tension, points);
 
   BigArray<uint32_t> newVertex(sideCount);
   std::atomic<uint64_t> pairs{0};
@@ -91,6 +95,7 @@ void runPass(StencilIndex& index, double t, IndexedMesh& next) {
       pairs += firsts;
     });
   }
+  if (rule.modified) placeModifiedPoints(index, newVertex, points);
   // Of the index, only the corners and flags are still wanted.
   index.byRecords = SidesByStart();
   index.byWelds = SidesByStart();
@@ -99,6 +104,7 @@ void runPass(StencilIndex& index, double t, IndexedMesh& next) {
   BigArray<uint32_t>().swap(index.rimSides);
   BigArray<uint32_t>().swap(index.pointSource);
   BigArray<uint32_t>().swap(index.weldedTo);
+  BigArray<uint8_t>().swap(index.closedFans);
 
   // Everything the rest takes is taken here, so that running out of memory
   // leaves the old arrays whole.
@@ -159,14 +165,16 @@ IndexedPassSize indexedPassSize(const IndexedMesh& mesh) {
   return size;
 }
 
-void subdivideIndexed(IndexedMesh& mesh, double t) {
+void subdivideIndexed(IndexedMesh& mesh, double t) { subdivideIndexed(mesh, IndexedRule{false, t}); }
+
+void subdivideIndexed(IndexedMesh& mesh, const IndexedRule& rule) {
   StencilIndex index;
   index.positions = std::move(mesh.positions);
   index.corners = std::move(mesh.corners);
   index.flags = std::move(mesh.flags);
   IndexedMesh next;
   try {
-    runPass(index, t, next);
+    runPass(index, rule, next);
   } catch (const std::bad_alloc&) {
     mesh.positions = std::move(index.positions);
     mesh.corners = std::move(index.corners);

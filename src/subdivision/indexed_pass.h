@@ -19,9 +19,11 @@
 //    interior (0) when another side joins the same two vertices, either
 //    way, boundary (1) when it is the only one, undecided (2) when it runs
 //    from a vertex to itself.
-// The new point of each side follows the store's pass (stencil_rules.h):
-// the eight-point stencil where the side is interior, the four-point rule
-// along rims, ghost corners where the stencil runs off the mesh.
+// With the classic rule the new point of each side follows the store's pass
+// (stencil_rules.h): the eight-point stencil where the side is interior, the
+// four-point rule along rims, ghost corners where the stencil runs off the
+// mesh. With the modified rule it follows modified_points.h, which keeps the
+// classic rules where the modified one has nothing to say.
 #pragma once
 
 #include <cstddef>
@@ -46,7 +48,9 @@ void classifySides(IndexedMesh& mesh);
 
 // What one pass over the mesh makes, and the bytes it holds at its peak (the
 // arrays of both generations and the neighbourhood index, whose rim tables
-// grow with the sides not flagged 0). The mesh must be classified.
+// grow with the sides not flagged 0), by either rule: the modified one marks
+// closed fans with a byte per vertex where the classic one marks placed
+// points with a byte per side. The mesh must be classified.
 struct IndexedPassSize {
   uint64_t vertices;   // at most: old vertices plus one new point per side
   uint64_t triangles;  // 4 per triangle
@@ -57,7 +61,17 @@ IndexedPassSize indexedPassSize(const IndexedMesh& mesh);
 // The largest triangle count a pass may make: sides are numbered in 32 bits.
 constexpr uint64_t kMostIndexedTriangles = (uint64_t(1) << 32) / 3 - 1;
 
-// One pass with the tension weight t of the eight-point stencil. The mesh
-// must be classified (classifySides, or a previous pass). Throws
-// std::bad_alloc, leaving the mesh as it was, when its memory cannot be had.
+// Which rule places the new points: the classic one with its tension, or
+// the modified butterfly rule, which has none.
+struct IndexedRule {
+  bool modified;
+  double tension;  // classic rule only
+};
+
+// One pass by the rule. The mesh must be classified (classifySides, or a
+// previous pass). Throws std::bad_alloc, leaving the mesh as it was, when
+// its memory cannot be had.
+void subdivideIndexed(IndexedMesh& mesh, const IndexedRule& rule);
+
+// One pass of the classic rule with the tension weight t.
 void subdivideIndexed(IndexedMesh& mesh, double t);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "fan_order.h"
 #include "parallel_ranges.h"
 
 namespace {
@@ -51,8 +52,11 @@ uint32_t farCorner(const StencilIndex& index, uint32_t side) {
 // A counting sort of the sides by start vertex; filling in side order keeps
 // every group in side order. Each entry carries its side's far corner, the
 // answer of the lookups that find the side, so they need not visit the face.
+// Fans are ordered, when asked, once crowded groups can find their sides by
+// end and before the tables that hold entries by flag are filled.
 template <typename StartOf, typename EndOf>
-void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesByStart& group) {
+void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesByStart& group,
+                BigArray<uint8_t>* closedFans = nullptr) {
   const std::size_t sideCount = index.corners.size();
   const std::size_t vertexCount = index.positions.size();
   group.first.assign(vertexCount + 1, 0);
@@ -67,8 +71,13 @@ void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesBy
   group.first[0] = 0;
   for (uint32_t v = 0; v < vertexCount; ++v) {
     if (group.first[v + 1] - group.first[v] <= kCrowdedGroup) continue;
-    for (uint32_t i = group.first[v]; i < group.first[v + 1]; ++i) {
+    for (uint32_t i = group.first[v]; i < group.first[v + 1]; ++i)
       group.crowdedFirst.findOrInsert(v, group.entries[i].end, i);
+  }
+  if (closedFans != nullptr) orderClosedFans(group, *closedFans);
+  for (uint32_t v = 0; v < vertexCount; ++v) {
+    if (group.first[v + 1] - group.first[v] <= kCrowdedGroup) continue;
+    for (uint32_t i = group.first[v]; i < group.first[v + 1]; ++i) {
       const uint8_t flag = index.flags[group.entries[i].side];
       if (flag == kFlagBoundary) group.crowdedBoundary.findOrInsert(v, group.entries[i].end, i);
       if (flag == kFlagInterior) group.crowdedInterior.findOrInsert(v, group.entries[i].end, i);
@@ -78,17 +87,6 @@ void groupSides(const StencilIndex& index, StartOf startOf, EndOf endOf, SidesBy
 
 bool isCrowded(const SidesByStart& group, uint32_t from) {
   return group.first[from + 1] - group.first[from] > kCrowdedGroup;
-}
-
-const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) {
-  if (isCrowded(group, from)) {
-    const uint32_t* entry = group.crowdedFirst.find(from, to);
-    return entry != nullptr ? &group.entries[*entry] : nullptr;
-  }
-  for (uint32_t i = group.first[from], last = group.first[from + 1]; i < last; ++i) {
-    if (group.entries[i].end == to) return &group.entries[i];
-  }
-  return nullptr;
 }
 
 const SidesByStart& weldedGroup(const StencilIndex& index) {
@@ -106,11 +104,12 @@ void keepFirstTwo(PairTable& slots, BigArray<uint32_t>& sides, uint32_t key, uin
   }
 }
 
-void groupByRecords(StencilIndex& index) {
+void groupByRecords(StencilIndex& index, bool orderFans = false) {
   const IndexLookup lookup{index};
   groupSides(
       index, [&](uint32_t side) { return lookup.start(side); },
-      [&](uint32_t side) { return lookup.end(side); }, index.byRecords);
+      [&](uint32_t side) { return lookup.end(side); }, index.byRecords,
+      orderFans ? &index.closedFans : nullptr);
 }
 
 void indexSides(StencilIndex& index) {
@@ -231,14 +230,25 @@ void buildStencilIndex(StencilIndex& index) {
   findPointSources(index);
 }
 
-void buildStencilIndexOfArrays(StencilIndex& index) {
+void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans) {
   const std::size_t vertexCount = index.positions.size();
   index.weldedTo.resize(vertexCount);
   for (std::size_t v = 0; v < vertexCount; ++v) index.weldedTo[v] = static_cast<uint32_t>(v);
   index.weldsAreIdentity = true;
-  groupByRecords(index);
+  groupByRecords(index, orderFans);
   indexSides(index);
   findPointSources(index);
+}
+
+const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) {
+  if (isCrowded(group, from)) {
+    const uint32_t* entry = group.crowdedFirst.find(from, to);
+    return entry != nullptr ? &group.entries[*entry] : nullptr;
+  }
+  for (uint32_t i = group.first[from], last = group.first[from + 1]; i < last; ++i) {
+    if (group.entries[i].end == to) return &group.entries[i];
+  }
+  return nullptr;
 }
 
 // The side found by records runs from p to q, so its far corner is the one

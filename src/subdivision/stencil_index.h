@@ -70,6 +70,9 @@ struct StencilIndex {
   PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
   BigArray<uint32_t> rimSides;    // two per slot: the first two rim sides
   BigArray<uint32_t> pointSource;  // side -> the side whose point it takes (itself if flagged 0)
+  // Filled only when the index is built with ordered fans (fan_order.h):
+  // vertex -> 1 when its group of byRecords was put in order around it.
+  BigArray<uint8_t> closedFans;
 };
 
 void buildStencilIndex(StencilIndex& index);
@@ -77,8 +80,14 @@ void buildStencilIndex(StencilIndex& index);
 // The index of a mesh that is not the store's: the caller fills positions,
 // corners and flags, with every vertex already standing apart (the welds are
 // the identity), and leaves vertices empty, as no record stands behind a
-// number. Throws std::bad_alloc when its memory cannot be had.
-void buildStencilIndexOfArrays(StencilIndex& index);
+// number. With orderFans, every group of byRecords that forms one closed fan
+// is put in order around its vertex and marked in closedFans (fan_order.h);
+// the lookups answer as before, since such a group runs to each end once.
+// Throws std::bad_alloc when its memory cannot be had.
+void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans = false);
+
+// The first side of the group from `from` to `to`, or nullptr.
+const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to);
 
 // The lookup the pass hands to newPointOnSide.
 struct IndexLookup {
