@@ -1,8 +1,9 @@
 // libFuzzer target for meshsubdivide's reader, weld, passes and writer. Each
 // input is read as an OBJ file; small meshes are welded and subdivided up to
-// twice, the result written and read back. After every step the indexed mesh
-// is checked against what reading, welding and a pass must leave, so a wrong
-// mesh is a finding just as a memory or undefined-behaviour error is.
+// twice (by the classic rule, then by the modified one), the result written
+// and read back. After every step the indexed mesh is checked against what
+// reading, welding and a pass must leave, so a wrong mesh is a finding just as
+// a memory or undefined-behaviour error is.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   require(mesh.triangleCount() == content.triangles.size() / 3, "the weld lost a triangle");
   for (int pass = 0; pass < 2 && mesh.triangleCount() <= kMostTriangles; ++pass) {
     const IndexedMesh before = mesh;
-    subdivideIndexed(mesh, 0.05);
+    // The classic rule first, then the modified one on what it made.
+    subdivideIndexed(mesh, IndexedRule{pass == 1, 0.05});
     checkMesh(mesh);
     require(mesh.triangleCount() == 4 * before.triangleCount(), "a pass makes four triangles of one");
     require(mesh.vertexCount() <= before.vertexCount() + before.corners.size(), "more points than sides");
