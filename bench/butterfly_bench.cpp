@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench_cases.h"
 #include "bench_clock.h"
 #include "bench_files.h"
 #include "bench_memory.h"
@@ -27,33 +27,6 @@
 #endif
 
 namespace {
-
-struct BenchCase {
-  const char* name;
-  int passes;
-  MeshData (*make)();
-};
-
-MeshData dataModel(const char* path) {
-  loadMesh(path);
-  MeshData mesh = meshFromStore();
-  replaceModel(0);
-  return mesh;
-}
-
-const BenchCase kCases[] = {
-    {"Cube.obj", 6, [] { return dataModel(BENCH_DATA_DIR "/Cube.obj"); }},
-    {"table.obj", 6, [] { return dataModel(BENCH_DATA_DIR "/table.obj"); }},
-    {"icosphere-1k", 4, [] { return icosphere(3); }},
-    {"icosphere-20k", 3, [] { return icosphere(5); }},
-    {"icosphere-330k", 1, [] { return icosphere(7); }},
-    {"torus-2k", 4, [] { return torus(32, 32); }},
-    {"torus-33k", 2, [] { return torus(128, 128); }},
-    {"torus-260k", 1, [] { return torus(256, 512); }},
-    {"scrambled-2k", 4, [] { return scrambledTorus(24, 48, 7); }},
-    {"scrambled-65k", 2, [] { return scrambledTorus(128, 256, 11); }},
-    {"torus-65k", 3, [] { return torus(128, 256); }},
-};
 
 // Rows below the low ends are too short to time well and are left out of the
 // summary; the high end allows the ~4.2 M triangles of the largest pass.
@@ -249,7 +222,7 @@ void summarise(const std::vector<PassRow>& rows) {
 }
 
 void runPasses(int argc, char** argv) {
-  if (std::none_of(std::begin(kCases), std::end(kCases),
+  if (std::none_of(kBenchCases, kBenchCases + kBenchCaseCount,
                    [&](const BenchCase& c) { return chosen(argc, argv, c.name); }))
     return;
   std::printf(
@@ -263,7 +236,8 @@ void runPasses(int argc, char** argv) {
 #endif
   std::printf("\n");
   std::vector<PassRow> all;
-  for (const BenchCase& benchCase : kCases) {
+  for (std::size_t c = 0; c < kBenchCaseCount; ++c) {
+    const BenchCase& benchCase = kBenchCases[c];
     if (!chosen(argc, argv, benchCase.name)) continue;
     const std::vector<PassRow> rows =
         apart<PassRow>([&](std::vector<PassRow>& out) { runCase(benchCase, out); });

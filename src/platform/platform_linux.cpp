@@ -39,8 +39,11 @@ uint64_t addressSpaceAvailable() {
 }  // namespace
 
 void* takeHugeMemory(std::size_t bytes) {
-  void* memory = std::malloc(bytes);
-  if (memory != nullptr) adviseHugePages(memory, bytes);
+  if (bytes > SIZE_MAX - kHugePageBytes) return nullptr;
+  const std::size_t whole = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  void* memory = nullptr;
+  if (posix_memalign(&memory, kHugePageBytes, whole) != 0) return nullptr;
+  madvise(memory, whole, MADV_HUGEPAGE);
   return memory;
 }
 
