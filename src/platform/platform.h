@@ -36,10 +36,10 @@
 // virtual machines this was measured on a first touch of a fresh 4 KiB page
 // cost about 20 us and of a fresh huge page about 0.2 ms, so from about
 // 40 KiB on a block is cheaper to fault in as a whole huge page, even with
-// the unused end that one may hold; from 256 KiB it holds at most seven
-// times its size, and the few blocks that size stay a small share of a pass.
+// the unused end that one holds; blocks that small are few, and only in
+// passes small enough that the room they hold does not matter.
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
-constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
+constexpr std::size_t kHugePagesFrom = std::size_t(64) << 10;
 
 // Memory for a block of at least kHugePagesFrom bytes that is written right
 // after it is taken, from the heap. Linux takes it as whole huge pages,
