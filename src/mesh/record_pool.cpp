@@ -39,8 +39,9 @@ unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char
 
 // A count too large for the address space gets nullptr without asking the
 // heap. A slab taken one at a time (growing) is a power of two bytes: from
-// one huge page on it starts on one. A large slab is filled right after it is
-// taken, as a big array is.
+// one huge page on it starts on one. A reserved slab is filled whole right
+// after it is taken, so from a quarter of kHugePagesFrom on it is faster in
+// huge pages (platform.h).
 PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity, bool growing) {
   if (capacity > (SIZE_MAX - sizeof(PoolSlab)) / pool.recordSize) return nullptr;
   const std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
@@ -48,7 +49,7 @@ PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity, bool growing) {
   if (growing && bytes + pool.recordSize > kHugePageBytes) {
     memory = takeAlignedHugeMemory(bytes);
   } else {
-    memory = bytes >= kHugePagesFrom ? takeHugeMemory(bytes) : std::malloc(bytes);
+    memory = bytes >= kHugePagesFrom / 4 ? takeHugeMemory(bytes) : std::malloc(bytes);
   }
   if (memory == nullptr) return nullptr;
   auto* slab = static_cast<PoolSlab*>(memory);

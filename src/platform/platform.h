@@ -34,12 +34,14 @@
 // The huge page of x86-64 and arm64 Linux. Blocks of kHugePagesFrom bytes or
 // more come from takeHugeMemory, below it from the heap as usual. On the
 // virtual machines this was measured on a first touch of a fresh 4 KiB page
-// cost about 20 us and of a fresh huge page about 0.2 ms, so from about
-// 40 KiB on a block is cheaper to fault in as a whole huge page, even with
-// the unused end that one holds; blocks that small are few, and only in
-// passes small enough that the room they hold does not matter.
+// cost about 13 to 20 us and of a fresh huge page about 0.2 ms, so from
+// about 64 KiB on a block is faster to fault in as a whole huge page, even
+// with the unused end that one holds. A caller whose blocks of a few hundred
+// KiB are written only in part (the reader's tables) keeps to
+// kHugePagesFrom; a pass's records, written whole, come from kHugePagesFrom
+// / 4 on.
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
-constexpr std::size_t kHugePagesFrom = std::size_t(64) << 10;
+constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
 
 // Memory for a block of at least kHugePagesFrom bytes that is written right
 // after it is taken, from the heap. Linux takes it as whole huge pages,
