@@ -51,6 +51,11 @@ constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
 // nullptr when it cannot be had; given back with std::free.
 void* takeHugeMemory(std::size_t bytes);
 
+// The bytes a block of this size from takeHugeMemory fills in memory, so that
+// a caller can use the room its last huge page holds after it. Linux: the
+// whole huge pages; elsewhere: bytes.
+std::size_t hugeMemoryBytes(std::size_t bytes);
+
 // takeHugeMemory's block, but on Linux starting on a huge page, for blocks
 // whose size is a whole number of huge pages, so that none of it lies in
 // small ones. While the call runs the heap may hold up to a huge page more,
