@@ -36,10 +36,9 @@
 // virtual machines this was measured on a first touch of a fresh 4 KiB page
 // cost about 13 to 20 us and of a fresh huge page about 0.2 ms, so from
 // about 64 KiB on a block is faster to fault in as a whole huge page, even
-// with the unused end that one holds. A caller whose blocks of a few hundred
-// KiB are written only in part (the reader's tables) keeps to
-// kHugePagesFrom; a pass's records, written whole, come from kHugePagesFrom
-// / 4 on.
+// with the unused end that one holds. Blocks of a few hundred KiB that are
+// written only in part (the reader's tables) come in huge pages from
+// kHugePagesFrom; a pass's records, written whole, from a quarter of it.
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
 constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
 
