@@ -1,8 +1,8 @@
-"""The picture of tools/plot-bench, from the pass table of a bench/run output.
-
-Each row of the table is one pass of one mesh. The picture puts its output
-triangles on the x axis and the nanoseconds per output triangle on the y
-axis, ours on the left and OpenMesh's on the right, each mesh a line of its
+"""The picture of tools/plot-bench, from the first pass table of a bench/run
+output: the first runs (an older output's warm reruns, where it has no first
+runs). Each row of the table is one pass of one mesh. The picture puts its
+output triangles on the x axis and the nanoseconds per output triangle on the
+y axis, ours on the left and OpenMesh's on the right, each mesh a line of its
 own colour through its passes. OpenMesh's figure is ours divided by the
 ratio column, which keeps more digits than its millisecond column.
 """

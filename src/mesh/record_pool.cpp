@@ -39,16 +39,22 @@ unsigned char* recordsOf(PoolSlab* slab) { return reinterpret_cast<unsigned char
 
 // A count too large for the address space gets nullptr without asking the
 // heap. A slab taken one at a time (growing) is a power of two bytes: from
-// one huge page on it starts on one. A large slab is filled right after it is
-// taken, as a big array is.
+// one huge page on it starts on one. A reserved slab is filled right after it
+// is taken, so from a quarter of kHugePagesFrom on it is faster in huge pages
+// (platform.h); the room its last huge page holds after the records asked
+// for is cut into records too, spare for the next pass instead of unused.
 PoolSlab* newSlab(const RecordPool& pool, std::size_t capacity, bool growing) {
   if (capacity > (SIZE_MAX - sizeof(PoolSlab)) / pool.recordSize) return nullptr;
-  const std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
+  std::size_t bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
   void* memory = nullptr;
   if (growing && bytes + pool.recordSize > kHugePageBytes) {
     memory = takeAlignedHugeMemory(bytes);
+  } else if (!growing && bytes >= kHugePagesFrom / 4) {
+    capacity = (hugeMemoryBytes(bytes) - sizeof(PoolSlab)) / pool.recordSize;
+    bytes = sizeof(PoolSlab) + capacity * pool.recordSize;
+    memory = takeHugeMemory(bytes);
   } else {
-    memory = bytes >= kHugePagesFrom ? takeHugeMemory(bytes) : std::malloc(bytes);
+    memory = std::malloc(bytes);
   }
   if (memory == nullptr) return nullptr;
   auto* slab = static_cast<PoolSlab*>(memory);

@@ -38,9 +38,17 @@ uint64_t addressSpaceAvailable() {
 
 }  // namespace
 
+std::size_t hugeMemoryBytes(std::size_t bytes) {
+  if (bytes > SIZE_MAX - kHugePageBytes) return bytes;
+  return (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+}
+
 void* takeHugeMemory(std::size_t bytes) {
-  void* memory = std::malloc(bytes);
-  if (memory != nullptr) adviseHugePages(memory, bytes);
+  if (bytes > SIZE_MAX - kHugePageBytes) return nullptr;
+  const std::size_t whole = hugeMemoryBytes(bytes);
+  void* memory = nullptr;
+  if (posix_memalign(&memory, kHugePageBytes, whole) != 0) return nullptr;
+  madvise(memory, whole, MADV_HUGEPAGE);
   return memory;
 }
 

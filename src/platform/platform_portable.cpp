@@ -9,6 +9,8 @@
 
 void* takeHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
 
+std::size_t hugeMemoryBytes(std::size_t bytes) { return bytes; }
+
 void* takeAlignedHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
 
 bool pagesCanBePopulated() { return false; }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -41,17 +42,21 @@ class ScratchDirectory : public ::testing::Test {
 
 using Files = ScratchDirectory;
 
-// A file longer than the buffer fills it but for the closing NUL; an empty
-// or missing file gives false. Only a directory is one.
+// A file longer than the buffer fills it but for the closing NUL; a shorter
+// one ends its text right after its bytes, whatever the buffer held before
+// (the memory probes parse the text up to that NUL); an empty or missing
+// file gives false. Only a directory is one.
 TEST_F(Files, SmallFilesAndDirectories) {
   write("/ten", "0123456789");
   write("/empty", "");
   char text[8];
+  std::fill(std::begin(text), std::end(text), 'x');
   ASSERT_TRUE(readSmallFile((root + "/ten").c_str(), text, sizeof text));
-  EXPECT_EQ(std::string(text), "0123456");
+  EXPECT_EQ(std::string(text, sizeof text), std::string("0123456\0", sizeof text));
   char whole[64];
+  std::fill(std::begin(whole), std::end(whole), 'x');
   ASSERT_TRUE(readSmallFile((root + "/ten").c_str(), whole, sizeof whole));
-  EXPECT_EQ(std::string(whole), "0123456789");
+  EXPECT_EQ(std::string(whole, 11), std::string("0123456789\0", 11));
   EXPECT_FALSE(readSmallFile((root + "/empty").c_str(), whole, sizeof whole));
   EXPECT_FALSE(readSmallFile((root + "/missing").c_str(), whole, sizeof whole));
 

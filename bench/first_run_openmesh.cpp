@@ -1,0 +1,42 @@
+// One first run of OpenMesh's modified butterfly, the peer of first_run_ours:
+// a new process reads the mesh file with OpenMesh's reader and makes the
+// passes one after another, each timed once. The same output lines.
+#include <OpenMesh/Core/IO/MeshIO.hh>
+#include <OpenMesh/Core/Mesh/TriMesh_ArrayKernelT.hh>
+#include <OpenMesh/Tools/Subdivider/Uniform/ModifiedButterFlyT.hh>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using TheirMesh = OpenMesh::TriMesh_ArrayKernelT<>;
+
+template <typename Step>
+double timedMs(Step step) {
+  const auto begin = std::chrono::steady_clock::now();
+  step();
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - begin;
+  return took.count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: first_run_openmesh MESH.obj PASSES\n");
+    return 2;
+  }
+  const int passes = std::atoi(argv[2]);
+  TheirMesh mesh;
+  bool read = false;
+  const double loadMs = timedMs([&] { read = OpenMesh::IO::read_mesh(mesh, argv[1]); });
+  if (!read) return 1;
+  std::printf("load %.3f %zu\n", loadMs, mesh.n_faces());
+  OpenMesh::Subdivider::Uniform::ModifiedButterflyT<TheirMesh> subdivider;
+  for (int pass = 0; pass < passes; ++pass) {
+    const double passMs = timedMs([&] { subdivider(mesh, 1); });
+    std::printf("pass %.3f %zu\n", passMs, mesh.n_faces());
+  }
+  return 0;
+}

@@ -1,0 +1,40 @@
+// One first run of our library, as the viewer makes it: a new process loads
+// a mesh file and makes the passes one after another, each timed once from
+// its call to its return. Prints "load MS TRIANGLES" and then one
+// "pass MS TRIANGLES" line per pass, for first_runs to collect.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "loader.h"
+#include "mesh.h"
+#include "pass_budget.h"
+#include "subdivision.h"
+
+namespace {
+
+template <typename Step>
+double timedMs(Step step) {
+  const auto begin = std::chrono::steady_clock::now();
+  step();
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - begin;
+  return took.count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: first_run_ours MESH.obj PASSES\n");
+    return 2;
+  }
+  const int passes = std::atoi(argv[2]);
+  initLists();
+  const double loadMs = timedMs([&] { loadMesh(argv[1]); });
+  std::printf("load %.3f %llu\n", loadMs, static_cast<unsigned long long>(countMesh().faces));
+  for (int pass = 0; pass < passes; ++pass) {
+    const double passMs = timedMs(subdivide);
+    std::printf("pass %.3f %llu\n", passMs, static_cast<unsigned long long>(countMesh().faces));
+  }
+  return 0;
+}
