@@ -4,21 +4,14 @@
 #include <OpenMesh/Core/IO/MeshIO.hh>
 #include <OpenMesh/Core/Mesh/TriMesh_ArrayKernelT.hh>
 #include <OpenMesh/Tools/Subdivider/Uniform/ModifiedButterFlyT.hh>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
+#include "timed_step.h"
 
 namespace {
 
 using TheirMesh = OpenMesh::TriMesh_ArrayKernelT<>;
-
-template <typename Step>
-double timedMs(Step step) {
-  const auto begin = std::chrono::steady_clock::now();
-  step();
-  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - begin;
-  return took.count();
-}
 
 }  // namespace
 

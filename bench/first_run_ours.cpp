@@ -2,7 +2,6 @@
 // a mesh file and makes the passes one after another, each timed once from
 // its call to its return. Prints "load MS TRIANGLES" and then one
 // "pass MS TRIANGLES" line per pass, for first_runs to collect.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,17 +10,7 @@
 #include "pass_budget.h"
 #include "subdivision.h"
 
-namespace {
-
-template <typename Step>
-double timedMs(Step step) {
-  const auto begin = std::chrono::steady_clock::now();
-  step();
-  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - begin;
-  return took.count();
-}
-
-}  // namespace
+#include "timed_step.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
