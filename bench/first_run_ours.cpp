@@ -9,7 +9,6 @@
 #include "mesh.h"
 #include "pass_budget.h"
 #include "subdivision.h"
-
 #include "timed_step.h"
 
 int main(int argc, char** argv) {
