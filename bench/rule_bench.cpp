@@ -62,15 +62,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: rule_bench FILE.obj PASSES classic|modified|openmesh\n");
     return 2;
   }
-  std::string text, error;
-  if (!readWholeFile(argv[1], text, error)) {
+  IndexedMesh mesh;
+  std::string error;
+  if (!readObjMesh(argv[1], mesh, error)) {
     std::fprintf(stderr, "rule_bench: %s: %s\n", argv[1], error.c_str());
     return 2;
   }
-  ObjContent content;
-  parseObjText(text.data(), text.size(), content);
-  IndexedMesh mesh;
-  weldedMesh(content, mesh);
   const int passes = std::atoi(argv[2]);
   const std::string contender = argv[3];
   if (contender == "classic" || contender == "modified") {

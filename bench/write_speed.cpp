@@ -16,15 +16,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: write_speed IN.obj PASSES OUT.obj\n");
     return 2;
   }
-  std::string text, error;
-  if (!readWholeFile(argv[1], text, error)) {
+  IndexedMesh mesh;
+  std::string error;
+  if (!readObjMesh(argv[1], mesh, error)) {
     std::fprintf(stderr, "write_speed: %s: %s\n", argv[1], error.c_str());
     return 2;
   }
-  ObjContent content;
-  parseObjText(text.data(), text.size(), content);
-  IndexedMesh mesh;
-  weldedMesh(content, mesh);
   for (int pass = 0; pass < std::atoi(argv[2]); ++pass) subdivideIndexed(mesh, 0.05);
   std::FILE* out = std::fopen(argv[3], "wb");
   if (out == nullptr) return 2;

@@ -170,3 +170,21 @@ bool readWholeFile(const char* path, std::string& text, std::string& error) {
   }
   return true;
 }
+
+bool readObjMesh(const char* path, IndexedMesh& mesh, std::string& cause) {
+  ObjContent content;
+  {
+    std::string text;
+    if (!readWholeFile(path, text, cause)) {
+      cause = "cannot read: " + cause;
+      return false;
+    }
+    parseObjText(text.data(), text.size(), content);
+  }
+  if (content.triangles.empty()) {
+    cause = "holds no triangle (no f statement whose corners are vertices with three coordinates)";
+    return false;
+  }
+  weldedMesh(content, mesh);
+  return true;
+}

@@ -41,6 +41,12 @@ void parseObjText(const char* text, std::size_t size, ObjContent& content);
 // (classifySides). Throws std::bad_alloc when memory runs out.
 void weldedMesh(const ObjContent& content, IndexedMesh& mesh);
 
+// The file at path, read, parsed and welded into mesh. False, with the cause
+// in words for a user ("cannot read: ..." or "holds no triangle (...)"),
+// when it cannot be read or holds no triangle. Throws std::bad_alloc when
+// memory runs out.
+bool readObjMesh(const char* path, IndexedMesh& mesh, std::string& cause);
+
 // The file's whole text. False, with the cause in error (as strerror words
 // it, or "is a directory"), when it cannot be read. Throws std::bad_alloc
 // when the text does not fit in memory.

@@ -45,17 +45,8 @@ bool toStandardOutput(const SubdivideSettings& settings) {
 int readInput(Job& job) {
   const std::string& path = job.settings.input;
   try {
-    std::string text;
     std::string cause;
-    if (!readWholeFile(path.c_str(), text, cause)) return fail(job, path, "cannot read: " + cause, kStatusUnusable);
-    ObjContent content;
-    parseObjText(text.data(), text.size(), content);
-    std::string().swap(text);
-    if (content.triangles.empty())
-      return fail(job, path,
-                  "holds no triangle (no f statement whose corners are vertices with three coordinates)",
-                  kStatusUnusable);
-    weldedMesh(content, job.mesh);
+    if (!readObjMesh(path.c_str(), job.mesh, cause)) return fail(job, path, cause, kStatusUnusable);
   } catch (const std::bad_alloc&) {
     return fail(job, path, "cannot read: out of memory", kStatusUnusable);
   }
