@@ -29,15 +29,21 @@ uint32_t firstSideOnPair(const IndexLookup& lookup, uint32_t side) {
   return std::min(lookup.firstSideFromTo(a, b), lookup.firstSideFromTo(b, a));
 }
 
+// A side whose two ends are one vertex: its new point is that vertex, so
+// that no position is written twice.
+constexpr uint32_t kOwnEnd = UINT32_MAX;
+
 // newVertex[side] becomes the number of the side's new point; the points are
 // appended to positions in the same order. Holds the first side on each pair
-// on entry: a side that is its own first gets the next number, any other
-// side takes the number its first side got, which comes before it.
-void numberNewPoints(BigArray<uint32_t>& newVertex, const BigArray<FloatPoint>& points,
-                     BigArray<FloatPoint>& positions) {
+// on entry, or kOwnEnd: a side that is its own first gets the next number,
+// any other side takes the number its first side got, which comes before it.
+void numberNewPoints(BigArray<uint32_t>& newVertex, const BigArray<uint32_t>& corners,
+                     const BigArray<FloatPoint>& points, BigArray<FloatPoint>& positions) {
   for (uint32_t side = 0; side < newVertex.size(); ++side) {
     const uint32_t first = newVertex[side];
-    if (first == side) {
+    if (first == kOwnEnd) {
+      newVertex[side] = corners[side];
+    } else if (first == side) {
       newVertex[side] = static_cast<uint32_t>(positions.size());
       positions.push_back(points[side]);
     } else {
@@ -48,9 +54,11 @@ void numberNewPoints(BigArray<uint32_t>& newVertex, const BigArray<FloatPoint>& 
 
 // The four triangles of triangle t, in the store's order. The halves of an
 // old side keep its flag, since the sides joining a corner and the side's
-// new point are the halves of the sides on the old pair; an inner side
-// joins two new points, which the centre triangle and one corner triangle
-// share, so it is interior unless it runs from a point to itself.
+// new point are the halves of the sides on the old pair (a side from a
+// vertex to itself has that vertex for its point, so its halves run from the
+// vertex to itself too and stay undecided); an inner side joins two new
+// points, which the centre triangle and one corner triangle share, so it is
+// interior unless it runs from a point to itself.
 void splitTriangle(uint32_t t, const BigArray<uint32_t>& corners, const BigArray<uint8_t>& flags,
                    const BigArray<uint32_t>& newVertex, IndexedMesh& next) {
   const uint32_t* c = &corners[3 * t];
@@ -58,12 +66,9 @@ void splitTriangle(uint32_t t, const BigArray<uint32_t>& corners, const BigArray
   const uint8_t* f = &flags[3 * t];
   const uint32_t quad[4][3] = {{c[0], p[0], p[2]}, {p[0], c[1], p[1]}, {p[2], p[1], c[2]}, {p[0], p[1], p[2]}};
   const auto inner = [](uint32_t a, uint32_t b) { return a != b ? kFlagInterior : kFlagUndecided; };
-  // An old side from a vertex to itself is undecided, yet its two halves
-  // join the same corner and point within one triangle: interior.
-  const auto half = [&](int k) { return c[k] != c[(k + 1) % 3] ? f[k] : kFlagInterior; };
-  const uint8_t quadFlags[4][3] = {{half(0), inner(p[0], p[2]), half(2)},
-                                   {half(0), half(1), inner(p[1], p[0])},
-                                   {inner(p[2], p[1]), half(1), half(2)},
+  const uint8_t quadFlags[4][3] = {{f[0], inner(p[0], p[2]), f[2]},
+                                   {f[0], f[1], inner(p[1], p[0])},
+                                   {inner(p[2], p[1]), f[1], f[2]},
                                    {inner(p[0], p[1]), inner(p[1], p[2]), inner(p[2], p[0])}};
   for (int q = 0; q < 4; ++q) {
     for (int k = 0; k < 3; ++k) {
@@ -89,7 +94,7 @@ void runPass(StencilIndex& index, const IndexedRule& rule, IndexedMesh& next) {
     forEachPiece(sideCount, 1, [&](std::size_t begin, std::size_t end) {
       uint64_t firsts = 0;
       for (uint32_t side = static_cast<uint32_t>(begin); side < end; ++side) {
-        newVertex[side] = firstSideOnPair(lookup, side);
+        newVertex[side] = lookup.start(side) == lookup.end(side) ? kOwnEnd : firstSideOnPair(lookup, side);
         firsts += newVertex[side] == side ? 1 : 0;
       }
       pairs += firsts;
@@ -114,7 +119,7 @@ void runPass(StencilIndex& index, const IndexedRule& rule, IndexedMesh& next) {
   next.flags.resize(12 * triangles);
 
   next.positions.assign(index.positions.begin(), index.positions.end());
-  numberNewPoints(newVertex, points, next.positions);
+  numberNewPoints(newVertex, index.corners, points, next.positions);
   BigArray<FloatPoint>().swap(points);
   forEachPiece(triangles, 1, [&](std::size_t begin, std::size_t end) {
     for (std::size_t tri = begin; tri < end; ++tri)

@@ -9,14 +9,16 @@
 //
 // Invariants a caller can rely on after subdivideIndexed:
 //  - the old vertices keep their numbers and positions bit for bit; the new
-//    points follow, one per pair of vertices that some side joins, in the
-//    order the first side on each pair is met (triangle by triangle, sides
-//    v0 v1, v1 v2, v2 v0);
+//    points follow, one per pair of two different vertices that some side
+//    joins, in the order the first side on each pair is met (triangle by
+//    triangle, sides v0 v1, v1 v2, v2 v0);
+//  - a side from a vertex to itself gets no point: that vertex stands for
+//    it, so no position is made twice;
 //  - triangle t becomes triangles 4t .. 4t + 3, in the store's order
 //    (v0 P0 P2, P0 v1 P1, P2 P1 v2, P0 P1 P2, Pk the new point of side k), so
 //    orientation is kept and a closed mesh stays closed;
-//  - sideFlags stays the rule's outcome for the new triangles: a side is
-//    interior (0) when another side joins the same two vertices, either
+//  - flags stays what classifySides would make of the new triangles: a side
+//    is interior (0) when another side joins the same two vertices, either
 //    way, boundary (1) when it is the only one, undecided (2) when it runs
 //    from a vertex to itself.
 // With the classic rule the new point of each side follows the store's pass
