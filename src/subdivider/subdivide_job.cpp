@@ -12,6 +12,7 @@
 #include "pass_budget.h"
 #include "platform.h"
 #include "progress.h"
+#include "surface_pass.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ struct Job {
   const SubdivideSettings& settings;
   std::FILE* err;
   Progress progress;
-  IndexedMesh mesh;
+  SurfaceMesh mesh;  // attributes stay empty until the readers fill them
   uint64_t inputVertices = 0;
   uint64_t inputTriangles = 0;
 };
@@ -46,12 +47,12 @@ int readInput(Job& job) {
   const std::string& path = job.settings.input;
   try {
     std::string cause;
-    if (!readObjMesh(path.c_str(), job.mesh, cause)) return fail(job, path, cause, kStatusUnusable);
+    if (!readObjMesh(path.c_str(), job.mesh.mesh, cause)) return fail(job, path, cause, kStatusUnusable);
   } catch (const std::bad_alloc&) {
     return fail(job, path, "cannot read: out of memory", kStatusUnusable);
   }
-  job.inputVertices = job.mesh.vertexCount();
-  job.inputTriangles = job.mesh.triangleCount();
+  job.inputVertices = job.mesh.mesh.vertexCount();
+  job.inputTriangles = job.mesh.mesh.triangleCount();
   return kStatusWritten;
 }
 
@@ -60,7 +61,7 @@ int makePasses(Job& job) {
   const std::string& path = job.settings.input;
   const int passes = job.settings.passes;
   for (int pass = 1; pass <= passes; ++pass) {
-    const IndexedPassSize size = indexedPassSize(job.mesh);
+    const IndexedPassSize size = surfacePassSize(job.mesh);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
     const uint64_t needs = size.bytes + kWriteBufferBytes;
     char line[200];
@@ -76,10 +77,10 @@ int makePasses(Job& job) {
       return fail(job, path, line, kStatusTooLarge);
     }
     noteProgress(job.progress, "pass " + std::to_string(pass) + " of " + std::to_string(passes) + ": " +
-                                   withThousands(job.mesh.triangleCount()) + " triangles into " +
+                                   withThousands(job.mesh.mesh.triangleCount()) + " triangles into " +
                                    withThousands(size.triangles));
     try {
-      subdivideIndexed(job.mesh, IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
+      subdivideSurface(job.mesh, IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
     } catch (const std::bad_alloc&) {
       std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
                     mebibytes(needs));
@@ -95,8 +96,8 @@ std::string headerComment(const Job& job) {
   const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
          ", " + rule + "; in " + std::to_string(job.inputVertices) + " vertices and " +
-         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.vertexCount()) +
-         " vertices and " + std::to_string(job.mesh.triangleCount()) + " triangles";
+         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.mesh.vertexCount()) +
+         " vertices and " + std::to_string(job.mesh.mesh.triangleCount()) + " triangles";
 }
 
 struct WriteNote {
@@ -113,7 +114,7 @@ void noteWrite(void* context, uint64_t done, uint64_t all) {
 }  // namespace
 
 int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE* err) {
-  Job job{settings, err, startProgress(err, isTerminal(err), settings.progress), IndexedMesh(), 0, 0};
+  Job job{settings, err, startProgress(err, isTerminal(err), settings.progress), SurfaceMesh(), 0, 0};
   const bool toFile = !toStandardOutput(settings);
   if (toFile && (settings.output == settings.input || sameFile(settings.input, settings.output)))
     return fail(job, settings.output, "is the input file; name another output", kStatusUnusable);
@@ -134,7 +135,7 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
 
   WriteNote note{job, toFile ? settings.output : std::string("standard output")};
   noteProgress(job.progress, "writing " + note.name);
-  if (!writeObj(job.mesh, headerComment(job), toFile ? output.stream : out, noteWrite, &note)) {
+  if (!writeObj(job.mesh.mesh, headerComment(job), toFile ? output.stream : out, noteWrite, &note)) {
     const std::string reason = std::strerror(errno);
     if (toFile) abandonOutput(output);
     return fail(job, note.name, "cannot write: " + reason, kStatusUnusable);
@@ -142,8 +143,8 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
   if (toFile && !finishOutput(output, cause)) return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f s", secondsSince(job.progress));
-  noteProgress(job.progress, "wrote " + note.name + ": " + withThousands(job.mesh.vertexCount()) + " vertices, " +
-                                 withThousands(job.mesh.triangleCount()) + " triangles in " + seconds);
+  noteProgress(job.progress, "wrote " + note.name + ": " + withThousands(job.mesh.mesh.vertexCount()) + " vertices, " +
+                                 withThousands(job.mesh.mesh.triangleCount()) + " triangles in " + seconds);
   endProgress(job.progress);
   return kStatusWritten;
 }

@@ -1,0 +1,48 @@
+// The pass over a mesh with attributes: the geometry first, whose pass
+// peaks while the old attributes are all that is held beside it, then the
+// attributes one kind at a time.
+#include "surface_pass.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Undoes the four-way split of subdivideIndexed without allocating: the old
+// vertices open the positions, and corner k of old triangle t, with the flag
+// of the side it starts, is corner k of triangle 4t + k.
+void gatherGeometry(IndexedMesh& mesh, std::size_t verticesBefore) {
+  const std::size_t triangles = mesh.corners.size() / 12;
+  for (std::size_t t = 0; t < triangles; ++t) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      mesh.corners[3 * t + k] = mesh.corners[12 * t + 4 * k];
+      mesh.flags[3 * t + k] = mesh.flags[12 * t + 4 * k];
+    }
+  }
+  mesh.corners.resize(3 * triangles);
+  mesh.flags.resize(3 * triangles);
+  mesh.positions.resize(verticesBefore);
+}
+
+}  // namespace
+
+void subdivideSurface(SurfaceMesh& surface, const IndexedRule& rule) {
+  const std::size_t verticesBefore = surface.mesh.vertexCount();
+  subdivideIndexed(surface.mesh, rule);
+  try {
+    splitAttributes(surface.attributes);
+  } catch (const std::bad_alloc&) {
+    gatherGeometry(surface.mesh, verticesBefore);
+    throw;
+  }
+}
+
+// The new geometry is 12 bytes a vertex and 15 a triangle (corners, flags).
+IndexedPassSize surfacePassSize(const SurfaceMesh& surface) {
+  IndexedPassSize size = indexedPassSize(surface.mesh);
+  const uint64_t geometry = size.bytes + attributeBytes(surface.attributes);
+  const uint64_t attributes =
+      12 * size.vertices + 15 * size.triangles + splitAttributesBytes(surface.attributes);
+  size.bytes = std::max(geometry, attributes);
+  return size;
+}
