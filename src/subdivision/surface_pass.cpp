@@ -30,7 +30,7 @@ void subdivideSurface(SurfaceMesh& surface, const IndexedRule& rule) {
   const std::size_t verticesBefore = surface.mesh.vertexCount();
   subdivideIndexed(surface.mesh, rule);
   try {
-    splitAttributes(surface.attributes);
+    splitAttributes(surface.attributes, surface.mesh, verticesBefore);
   } catch (const std::bad_alloc&) {
     gatherGeometry(surface.mesh, verticesBefore);
     throw;

@@ -19,6 +19,7 @@
 //    comes from.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "big_array.h"
@@ -34,9 +35,10 @@ void carryAttributes(MeshAttributes& attributes, const BigArray<CornerOrigin>& o
 // carryAttributes for the four-way split of subdivideIndexed, with the
 // origins that split implies and without an array of them: triangle t
 // becomes 4t .. 4t + 3, whose corners come from t's corners and from the
-// pairs of them its sides join. Throws std::bad_alloc, leaving the
-// attributes as they were.
-void splitAttributes(MeshAttributes& attributes);
+// pairs of them its sides join. split is the mesh the pass made of one with
+// verticesBefore vertices. Throws std::bad_alloc, leaving the attributes as
+// they were.
+void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore);
 
 // The bytes the attributes hold now, and those splitAttributes holds at its
 // peak, both generations with its table.

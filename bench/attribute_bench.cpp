@@ -1,0 +1,68 @@
+// One run of the surface pass over an icosphere, in a process of its own, so
+// that its passes are timed the first time they run, as a user meets them:
+//   attribute_bench LEVELS PASSES with|without
+// "with" gives every corner texture coordinates (longitude and height) and
+// a normal (the vertex's direction), one value per vertex as a file without
+// seams names them; "without" has no attributes. Prints the milliseconds of
+// each pass and then the heap's peak over the whole run, mesh included.
+// bench/run-attributes takes turns between the two and reports medians.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bench_memory.h"
+#include "bench_meshes.h"
+#include "surface_pass.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double msSince(std::chrono::steady_clock::time_point begin) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+}
+
+SurfaceMesh sphereWithAttributes(int levels, bool attributes) {
+  const MeshData data = icosphere(levels);
+  SurfaceMesh surface;
+  IndexedMesh& mesh = surface.mesh;
+  for (std::size_t v = 0; v < data.vertexCount(); ++v)
+    mesh.positions.push_back({data.positions[3 * v], data.positions[3 * v + 1], data.positions[3 * v + 2]});
+  for (int corner : data.triangles) mesh.corners.push_back(static_cast<uint32_t>(corner));
+  classifySides(mesh);
+  if (!attributes) return surface;
+  MeshAttributes& a = surface.attributes;
+  a.uv.width = 2;
+  a.normals.width = 3;
+  for (const FloatPoint& p : mesh.positions) {
+    const double length = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+    a.uv.values.push_back(static_cast<float>(std::atan2(p.y, p.x) / (2 * kPi) + 0.5));
+    a.uv.values.push_back(static_cast<float>(p.z / length * 0.5 + 0.5));
+    for (float c : {p.x, p.y, p.z}) a.normals.values.push_back(static_cast<float>(c / length));
+  }
+  a.uv.ofCorner = mesh.corners;
+  a.normals.ofCorner = mesh.corners;
+  return surface;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4 || (std::strcmp(argv[3], "with") != 0 && std::strcmp(argv[3], "without") != 0)) {
+    std::fprintf(stderr, "usage: attribute_bench LEVELS PASSES with|without\n");
+    return 2;
+  }
+  startHeapCounting();
+  SurfaceMesh surface = sphereWithAttributes(std::atoi(argv[1]), std::strcmp(argv[3], "with") == 0);
+  const int passes = std::atoi(argv[2]);
+  for (int pass = 1; pass <= passes; ++pass) {
+    const auto begin = std::chrono::steady_clock::now();
+    subdivideSurface(surface, IndexedRule{false, static_cast<double>(0.05f)});
+    const double ms = msSince(begin);
+    std::printf("pass %d triangles %zu ms %.3f\n", pass, surface.mesh.triangleCount(), ms);
+  }
+  std::printf("peak %lld\n", countedHeapPeak());
+  return 0;
+}

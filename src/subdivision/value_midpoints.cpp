@@ -1,0 +1,36 @@
+#include "value_midpoints.h"
+
+#include <cmath>
+#include <utility>
+
+Midpoints::Midpoints(CornerValues& kind, bool unitLength, std::size_t expectedPairs)
+    : kind_(kind), unitLength_(unitLength), made_(expectedPairs) {}
+
+uint32_t Midpoints::between(uint32_t a, uint32_t b) {
+  if (a == kNoValue || b == kNoValue) return kNoValue;
+  if (a == b) return a;
+  if (a > b) std::swap(a, b);
+  const uint32_t next = static_cast<uint32_t>(kind_.values.size() / kind_.width);
+  uint32_t& made = made_.findOrInsert(a, b, next);
+  if (made == next) made = make(a, b);
+  return made;
+}
+
+uint32_t Midpoints::make(uint32_t a, uint32_t b) {
+  BigArray<float>& values = kind_.values;
+  const std::size_t width = kind_.width;
+  const auto middle = [&](std::size_t i) {
+    return 0.5 * (static_cast<double>(values[a * width + i]) + static_cast<double>(values[b * width + i]));
+  };
+  double scale = 1;
+  if (unitLength_) {
+    double squared = 0;
+    for (std::size_t i = 0; i < width; ++i) squared += middle(i) * middle(i);
+    if (!(squared > 0) || !std::isfinite(squared)) return a;
+    scale = 1 / std::sqrt(squared);
+  }
+  const std::size_t at = values.size();
+  values.resize(at + width);
+  for (std::size_t i = 0; i < width; ++i) values[at + i] = static_cast<float>(middle(i) * scale);
+  return static_cast<uint32_t>(at / width);
+}
