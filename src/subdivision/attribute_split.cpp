@@ -7,7 +7,11 @@
 // goes to the table.
 #include <algorithm>
 #include <new>
+#include <system_error>
+#include <thread>
 
+#include "parallel_ranges.h"
+#include "platform.h"
 #include "surface_pass.h"
 #include "value_midpoints.h"
 
@@ -53,18 +57,37 @@ class SplitMidpoints {
       : verticesBefore_(verticesBefore),
         byPoint_(valuesBelongToOneVertex(kind, split)),
         table_(kind, unitLength, byPoint_ ? 0 : sidesBetweenValues(kind) / 2),
-        atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, PairAtPoint{kNoValue, kNoValue, kNoValue}) {}
+        atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, PairAtPoint{kNoValue, kNoValue, kNoValue}) {
+    // Without seams, one value a point: room for those now, rather than
+    // doubling the array and holding both copies at the pass's peak.
+    kind.values.reserve(kind.values.size() + kind.width * atPoint_.size());
+  }
 
-  // The value between a and b at the point of their side; a side from a
-  // vertex to itself has no point of its own.
-  uint32_t between(uint32_t a, uint32_t b, uint32_t point) {
-    if (!byPoint_ || point < verticesBefore_) return table_.between(a, b);
-    if (a == kNoValue || b == kNoValue) return kNoValue;
-    if (a == b) return a;
+  // Makes the value between a and b at the point of their side, in the
+  // order the values are to be numbered; a side from a vertex to itself has
+  // no point of its own.
+  void make(uint32_t a, uint32_t b, uint32_t point) {
+    if (!byPoint_ || point < verticesBefore_) {
+      table_.between(a, b);
+      return;
+    }
+    if (a == kNoValue || b == kNoValue || a == b) return;
     if (a > b) std::swap(a, b);
     PairAtPoint& first = atPoint_[point - verticesBefore_];
-    if (first.a == kNoValue) first = {a, b, table_.make(a, b)};
-    return first.a == a && first.b == b ? first.value : table_.between(a, b);
+    if (first.a == kNoValue) {
+      first = {a, b, table_.make(a, b)};
+    } else if (first.a != a || first.b != b) {
+      table_.between(a, b);
+    }
+  }
+
+  // The value make made; on any number of threads once all are made.
+  uint32_t found(uint32_t a, uint32_t b, uint32_t point) const {
+    if (byPoint_ && point >= verticesBefore_ && a != kNoValue && b != kNoValue && a != b) {
+      const PairAtPoint& first = atPoint_[point - verticesBefore_];
+      if (first.a == std::min(a, b) && first.b == std::max(a, b)) return first.value;
+    }
+    return table_.found(a, b);
   }
 
  private:
@@ -74,25 +97,57 @@ class SplitMidpoints {
   BigArray<PairAtPoint> atPoint_;
 };
 
-// The points are asked for in the order carryAttributes meets them with the
-// split's origins (P0 and P2 in triangle 4t, then P1), so that both number
-// the new values alike. Leaves the kind as it was when it throws.
+// Joins a thread however its scope is left, so that running out of memory
+// beside it never destroys it joinable.
+struct Joined {
+  std::thread worker;
+  ~Joined() {
+    if (worker.joinable()) worker.join();
+  }
+};
+
+// The new values are made in one run over the triangles, in the order
+// carryAttributes meets them with the split's origins (P0 and P2 in
+// triangle 4t, then P1), so that both number them alike; meanwhile another
+// core faults in the new corners' pages, which every core then fills.
+// Leaves the kind as it was when it throws.
 void splitKind(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore) {
   if (!kind.present()) return;
   const std::size_t valuesBefore = kind.values.size();
   try {
     const std::size_t triangles = kind.ofCorner.size() / 3;
-    BigArray<uint32_t> next(12 * triangles);
+    BigArray<uint32_t> next;
+    next.reserve(12 * triangles);
     SplitMidpoints midpoints(kind, unitLength, split, verticesBefore);
-    for (std::size_t t = 0; t < triangles; ++t) {
-      const uint32_t* v = &kind.ofCorner[3 * t];
-      const uint32_t* point = pointsOf(split, t);
-      const uint32_t p0 = midpoints.between(v[0], v[1], point[0]);
-      const uint32_t p2 = midpoints.between(v[2], v[0], point[2]);
-      const uint32_t p1 = midpoints.between(v[1], v[2], point[1]);
-      const uint32_t quad[12] = {v[0], p0, p2, p0, v[1], p1, p2, p1, v[2], p0, p1, p2};
-      std::copy(quad, quad + 12, &next[12 * t]);
+    {
+      Joined warmer;
+      if (triangles >= kParallelFrom && pagesCanBePopulated()) {
+        try {
+          warmer.worker = std::thread([&next, triangles] { populatePages(next.data(), 12 * triangles * 4); });
+        } catch (const std::system_error&) {
+          // The fill below faults the pages in itself.
+        }
+      }
+      for (std::size_t t = 0; t < triangles; ++t) {
+        const uint32_t* v = &kind.ofCorner[3 * t];
+        const uint32_t* point = pointsOf(split, t);
+        midpoints.make(v[0], v[1], point[0]);
+        midpoints.make(v[2], v[0], point[2]);
+        midpoints.make(v[1], v[2], point[1]);
+      }
     }
+    next.resize(12 * triangles);
+    forEachPiece(triangles, 1, [&](std::size_t begin, std::size_t end) {
+      for (std::size_t t = begin; t < end; ++t) {
+        const uint32_t* v = &kind.ofCorner[3 * t];
+        const uint32_t* point = pointsOf(split, t);
+        const uint32_t p0 = midpoints.found(v[0], v[1], point[0]);
+        const uint32_t p1 = midpoints.found(v[1], v[2], point[1]);
+        const uint32_t p2 = midpoints.found(v[2], v[0], point[2]);
+        const uint32_t quad[12] = {v[0], p0, p2, p0, v[1], p1, p2, p1, v[2], p0, p1, p2};
+        std::copy(quad, quad + 12, &next[12 * t]);
+      }
+    });
     kind.ofCorner.swap(next);
   } catch (const std::bad_alloc&) {
     kind.values.resize(valuesBefore);

@@ -1,5 +1,6 @@
 #include "value_midpoints.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -14,6 +15,12 @@ uint32_t Midpoints::between(uint32_t a, uint32_t b) {
   uint32_t& made = made_.findOrInsert(a, b, next);
   if (made == next) made = make(a, b);
   return made;
+}
+
+uint32_t Midpoints::found(uint32_t a, uint32_t b) const {
+  if (a == kNoValue || b == kNoValue) return kNoValue;
+  if (a == b) return a;
+  return *made_.find(std::min(a, b), std::max(a, b));
 }
 
 uint32_t Midpoints::make(uint32_t a, uint32_t b) {

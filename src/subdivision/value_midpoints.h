@@ -21,6 +21,10 @@ class Midpoints {
   // Throws std::bad_alloc, with values perhaps appended.
   uint32_t between(uint32_t a, uint32_t b);
 
+  // The value between a and b once between has been asked for them; may be
+  // asked on several threads at once when nothing is being made.
+  uint32_t found(uint32_t a, uint32_t b) const;
+
   // The value between two different values a < b, made now without asking
   // the table: for a caller that knows the pair is met for the first time.
   // Where a unit length cannot be had (the two are opposite, or not numbers)

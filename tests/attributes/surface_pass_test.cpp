@@ -205,22 +205,32 @@ TEST(SurfacePass, NormalsAreRenormalisedMidpointsAndOppositeOnesTakeTheFirst) {
 }
 
 // The general form with the split's origins spelled out (indexed_pass.h)
-// numbers the same values as the split's own.
+// numbers the same values as the split's own: on the cube, and on a sphere
+// whose last pass is large enough for the split to fill on every core.
 TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
-  SurfaceMesh split = seamedCube();
-  for (std::size_t c = 0; c < 36; c += 5) split.attributes.colors.ofCorner[c] = kNoValue;
-  SurfaceMesh carried = split;
-  for (int pass = 1; pass <= 2; ++pass) {
-    BigArray<CornerOrigin> origins;
-    for (uint32_t c = 0; c < carried.mesh.corners.size(); c += 3) {
-      const CornerOrigin v0{c, c}, v1{c + 1, c + 1}, v2{c + 2, c + 2}, p0{c, c + 1}, p1{c + 1, c + 2}, p2{c + 2, c};
-      for (const CornerOrigin& o : {v0, p0, p2, p0, v1, p1, p2, p1, v2, p0, p1, p2}) origins.push_back(o);
+  SurfaceMesh cube = seamedCube();
+  for (std::size_t c = 0; c < 36; c += 5) cube.attributes.colors.ofCorner[c] = kNoValue;
+  SurfaceMesh sphere = surfaceOf(icosphere(3));
+  const auto vertex = [&](std::size_t c) { return sphere.mesh.corners[c]; };
+  const auto coordinate = [&](uint32_t v, unsigned k) { return (&sphere.mesh.positions[v].x)[k]; };
+  setValues(sphere.attributes.uv, 2, sphere.mesh.vertexCount(), sphere, vertex, coordinate);
+  setValues(sphere.attributes.normals, 3, 3 * sphere.mesh.triangleCount(), sphere,
+            [](std::size_t c) { return uint32_t(c); }, [](uint32_t n, unsigned k) { return float(n % 5 + k); });
+  for (SurfaceMesh* split : {&cube, &sphere}) {
+    SurfaceMesh carried = *split;
+    for (int pass = 1; pass <= (split == &cube ? 2 : 4); ++pass) {
+      BigArray<CornerOrigin> origins;
+      for (uint32_t c = 0; c < carried.mesh.corners.size(); c += 3) {
+        const CornerOrigin v0{c, c}, v1{c + 1, c + 1}, v2{c + 2, c + 2}, p0{c, c + 1}, p1{c + 1, c + 2}, p2{c + 2, c};
+        for (const CornerOrigin& o : {v0, p0, p2, p0, v1, p1, p2, p1, v2, p0, p1, p2}) origins.push_back(o);
+      }
+      subdivideIndexed(carried.mesh, IndexedRule{true, 0});
+      carryAttributes(carried.attributes, origins);
+      subdivideSurface(*split, IndexedRule{true, 0});
+      expectSame(*split, carried);
     }
-    subdivideIndexed(carried.mesh, IndexedRule{true, 0});
-    carryAttributes(carried.attributes, origins);
-    subdivideSurface(split, IndexedRule{true, 0});
-    expectSame(split, carried);
   }
+  EXPECT_EQ(sphere.mesh.triangleCount(), 1280u << 8);
 }
 
 // Memory runs out at each allocation of a pass in turn: a failed pass leaves
