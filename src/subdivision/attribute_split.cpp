@@ -34,6 +34,8 @@ std::size_t sidesBetweenValues(const CornerValues& kind) {
   return sides;
 }
 
+// Whether each value is named at the corners of one vertex only: then a
+// pair of values lies on one pair of vertices, whose point stands for it.
 bool valuesBelongToOneVertex(const CornerValues& kind, const IndexedMesh& split) {
   BigArray<uint32_t> vertexOf(kind.values.size() / kind.width, kNoValue);
   for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {

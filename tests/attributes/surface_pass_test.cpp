@@ -40,6 +40,8 @@ void setValues(CornerValues& kind, unsigned width, std::size_t count, const Surf
   for (std::size_t c = 0; c < surface.mesh.corners.size(); ++c) kind.ofCorner.push_back(value(c));
 }
 
+float coordinate(const FloatPoint& p, unsigned k) { return k == 0 ? p.x : k == 1 ? p.y : p.z; }
+
 const float* valueAt(const CornerValues& kind, std::size_t corner) {
   return &kind.values[std::size_t(kind.ofCorner[corner]) * kind.width];
 }
@@ -90,7 +92,7 @@ void expectSame(const SurfaceMesh& a, const SurfaceMesh& b) {
 // coordinates s and t, so every cube edge is a seam. One normal a face; the
 // colour of a vertex is its position.
 const int kQuads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-int freeAxis(int face, int k) { return face < 2 ? k : face < 4 ? 2 * k : 1 + k; }
+unsigned freeAxis(uint32_t face, unsigned k) { return face < 2 ? k : face < 4 ? 2 * k : 1 + k; }
 
 SurfaceMesh seamedCube() {
   TestMesh cube;
@@ -135,11 +137,10 @@ TEST(SurfacePass, ASeamOnEveryCubeEdgeStaysWhereItWas) {
       EXPECT_TRUE(uv[0] >= face && uv[0] <= face + 1 && uv[1] >= 0 && uv[1] <= 1) << "corner " << c;
       EXPECT_EQ(s.attributes.normals.ofCorner[c], face);
       const FloatPoint& p = s.mesh.positions[s.mesh.corners[c]];
-      const float xyz[3] = {p.x, p.y, p.z};
       if (rule.modified || rule.tension != 0) continue;
-      EXPECT_NEAR(uv[0], face + xyz[freeAxis(int(face), 0)], 1e-6) << "corner " << c;
-      EXPECT_NEAR(uv[1], xyz[freeAxis(int(face), 1)], 1e-6) << "corner " << c;
-      for (int k = 0; k < 3; ++k) EXPECT_NEAR(valueAt(s.attributes.colors, c)[k], xyz[k], 1e-6);
+      EXPECT_NEAR(uv[0], face + coordinate(p, freeAxis(face, 0)), 1e-6) << "corner " << c;
+      EXPECT_NEAR(uv[1], coordinate(p, freeAxis(face, 1)), 1e-6) << "corner " << c;
+      for (unsigned k = 0; k < 3; ++k) EXPECT_NEAR(valueAt(s.attributes.colors, c)[k], coordinate(p, k), 1e-6);
     }
   }
 }
@@ -187,12 +188,13 @@ TEST(SurfacePass, NewValuesAreSharedWhereTheFacesAgreeAndNotWhereTheyDoNot) {
 TEST(SurfacePass, NormalsAreRenormalisedMidpointsAndOppositeOnesTakeTheFirst) {
   SurfaceMesh s = surfaceOf(octahedron());
   const auto vertex = [&](std::size_t c) { return s.mesh.corners[c]; };
-  setValues(s.attributes.normals, 3, 6, s, vertex, [&](uint32_t v, unsigned k) { return (&s.mesh.positions[v].x)[k]; });
+  setValues(s.attributes.normals, 3, 6, s, vertex, [&](uint32_t v, unsigned k) { return coordinate(s.mesh.positions[v], k); });
   subdivideSurface(s, IndexedRule{false, 0});
   for (std::size_t c = 0; c < s.mesh.corners.size(); ++c) {
-    const float* p = &s.mesh.positions[s.mesh.corners[c]].x;
-    const double r = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(valueAt(s.attributes.normals, c)[k], p[k] / r, 1e-6) << "corner " << c;
+    const FloatPoint& p = s.mesh.positions[s.mesh.corners[c]];
+    const double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+    for (unsigned k = 0; k < 3; ++k)
+      EXPECT_NEAR(valueAt(s.attributes.normals, c)[k], coordinate(p, k) / r, 1e-6) << "corner " << c;
   }
   // A square (0 1 3), (0 3 2) whose diagonal joins a normal up and one down.
   SurfaceMesh square = surfaceOf(sheet(1, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, [](int, int) { return 0.0; }}));
@@ -212,8 +214,8 @@ TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
   for (std::size_t c = 0; c < 36; c += 5) cube.attributes.colors.ofCorner[c] = kNoValue;
   SurfaceMesh sphere = surfaceOf(icosphere(3));
   const auto vertex = [&](std::size_t c) { return sphere.mesh.corners[c]; };
-  const auto coordinate = [&](uint32_t v, unsigned k) { return (&sphere.mesh.positions[v].x)[k]; };
-  setValues(sphere.attributes.uv, 2, sphere.mesh.vertexCount(), sphere, vertex, coordinate);
+  setValues(sphere.attributes.uv, 2, sphere.mesh.vertexCount(), sphere, vertex,
+            [&](uint32_t v, unsigned k) { return coordinate(sphere.mesh.positions[v], k); });
   setValues(sphere.attributes.normals, 3, 3 * sphere.mesh.triangleCount(), sphere,
             [](std::size_t c) { return uint32_t(c); }, [](uint32_t n, unsigned k) { return float(n % 5 + k); });
   for (SurfaceMesh* split : {&cube, &sphere}) {
