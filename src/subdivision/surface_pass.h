@@ -13,8 +13,9 @@
 //    precision and rounded once to float; normals are then made unit length,
 //    and where the two normals are opposite, so that the midpoint is zero or
 //    not a number, the corner takes the pair's lower-numbered normal instead
-//    (a face-on normal of one of the two, rather than a guess or none);
-//  - a corner comes from a corner without a value of some kind: it has none;
+//    (one end's own normal, rather than an arbitrary direction or none);
+//  - a new corner that comes from an old corner without a value of some
+//    kind has none of that kind;
 //  - a new triangle takes the group of the old triangle its first corner
 //    comes from.
 #pragma once
@@ -36,8 +37,9 @@ void carryAttributes(MeshAttributes& attributes, const BigArray<CornerOrigin>& o
 // origins that split implies and without an array of them: triangle t
 // becomes 4t .. 4t + 3, whose corners come from t's corners and from the
 // pairs of them its sides join. split is the mesh the pass made of one with
-// verticesBefore vertices. Throws std::bad_alloc, leaving the attributes as
-// they were.
+// verticesBefore vertices. Large meshes are filled on every core; the
+// workers have ended when it returns. Throws std::bad_alloc, leaving the
+// attributes as they were.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore);
 
 // The bytes the attributes hold now, and those splitAttributes holds at its
