@@ -3,14 +3,17 @@
 //   attribute_bench LEVELS PASSES with|without
 // "with" gives every corner texture coordinates (longitude and height) and
 // a normal (the vertex's direction), one value per vertex as a file without
-// seams names them; "without" has no attributes. Prints the milliseconds of
-// each pass and then the heap's peak over the whole run, mesh included.
+// seams names them; "without" has no attributes. Prints the wall and CPU
+// milliseconds of each pass (the CPU time of every thread, which other work
+// on a busy machine disturbs less), then the heap's peak over the whole run,
+// mesh included.
 // bench/run-attributes takes turns between the two and reports medians.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "bench_memory.h"
 #include "bench_meshes.h"
@@ -59,9 +62,11 @@ int main(int argc, char** argv) {
   const int passes = std::atoi(argv[2]);
   for (int pass = 1; pass <= passes; ++pass) {
     const auto begin = std::chrono::steady_clock::now();
+    const std::clock_t cpuBegin = std::clock();
     subdivideSurface(surface, IndexedRule{false, static_cast<double>(0.05f)});
     const double ms = msSince(begin);
-    std::printf("pass %d triangles %zu ms %.3f\n", pass, surface.mesh.triangleCount(), ms);
+    const double cpuMs = 1e3 * static_cast<double>(std::clock() - cpuBegin) / CLOCKS_PER_SEC;
+    std::printf("pass %d triangles %zu ms %.3f cpu %.3f\n", pass, surface.mesh.triangleCount(), ms, cpuMs);
   }
   std::printf("peak %lld\n", countedHeapPeak());
   return 0;
