@@ -84,11 +84,10 @@ struct Writer {
   PieceOut out;
 
   void findPoint(Piece& piece, int k) {
-    const uint32_t a = piece.corner[k];
-    const uint32_t b = piece.corner[(k + 1) % 3];
-    const uint32_t* entry = plan.splitOf.find(std::min(a, b), std::max(a, b));
-    if (a == b || entry == nullptr) return;
-    SplitSide& split = plan.splits[*entry];
+    if (piece.side[k] == kNoPoint) return;
+    const uint32_t entry = plan.splitOfSide[piece.side[k]];
+    if (entry == kNoPoint) return;
+    SplitSide& split = plan.splits[entry];
     if (split.vertex == kNoPoint) {
       split.vertex = static_cast<uint32_t>(out.mesh.positions.size());
       out.mesh.positions.push_back(split.point);

@@ -30,9 +30,9 @@
 #include "closure_groups.h"
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
-#include "pair_table.h"
 
-// A pair of vertices whose side is split: one side of the given mesh on it,
+// A pair of vertices whose side is split: one side of the given mesh on it
+// (its ends and their corners),
 // and, once the pass has placed it, its point and its vertex number.
 struct SplitSide {
   uint32_t side;
@@ -42,8 +42,8 @@ struct SplitSide {
 
 struct AdaptivePlan {
   bool uniform = false;
-  PairTable splitOf;          // (lower vertex, higher vertex) -> entry of splits
-  BigArray<SplitSide> splits;
+  BigArray<SplitSide> splits;     // one per pair of vertices, either way
+  BigArray<uint32_t> splitOfSide;  // per side of the mesh: its entry of splits, or kNoPoint
   BigArray<uint8_t> splitRed; // per triangle: 1 at the first of a closure taken back and split red
   uint64_t stencilTriangles = 0;  // triangles with a corner at an end of a split side
   IndexedPassSize size{};     // the pass at most

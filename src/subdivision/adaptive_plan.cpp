@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "adaptive_pass.h"
+#include "pair_table.h"
 
 namespace {
 
@@ -28,64 +29,102 @@ bool isLong(const IndexedMesh& mesh, std::size_t side, double limitSquared, bool
 }
 
 // Marks the side's pair of vertices for splitting; true when it was not yet.
-bool markSide(const IndexedMesh& mesh, uint32_t side, AdaptivePlan& plan) {
+bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& splitOf, AdaptivePlan& plan) {
   const uint32_t a = mesh.corners[side];
   const uint32_t b = sideEnd(mesh, side);
   const uint32_t fresh = static_cast<uint32_t>(plan.splits.size());
-  if (plan.splitOf.findOrInsert(std::min(a, b), std::max(a, b), fresh) != fresh) return false;
+  const uint32_t entry = splitOf.findOrInsert(std::min(a, b), std::max(a, b), fresh);
+  plan.splitOfSide[side] = entry;
+  if (entry != fresh) return false;
   plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
   return true;
 }
 
-bool isMarked(const IndexedMesh& mesh, std::size_t side, const AdaptivePlan& plan) {
-  const uint32_t a = mesh.corners[side];
-  const uint32_t b = sideEnd(mesh, side);
-  return a != b && plan.splitOf.find(std::min(a, b), std::max(a, b)) != nullptr;
+bool isMarked(std::size_t side, const AdaptivePlan& plan) { return plan.splitOfSide[side] != kNoPoint; }
+
+// The sides on pairs that spreading marked and that still lack their entry:
+// only sides with both ends on such pairs are looked up.
+void findSpreadEntries(const IndexedMesh& mesh, const PairTable& splitOf, AdaptivePlan& plan,
+                       std::size_t spreadFrom) {
+  BigArray<uint8_t> ends(mesh.vertexCount(), 0);
+  for (std::size_t i = spreadFrom; i < plan.splits.size(); ++i) {
+    ends[mesh.corners[plan.splits[i].side]] = 1;
+    ends[sideEnd(mesh, plan.splits[i].side)] = 1;
+  }
+  for (std::size_t side = 0; side < mesh.corners.size(); ++side) {
+    const uint32_t a = mesh.corners[side];
+    const uint32_t b = sideEnd(mesh, side);
+    if (a == b || !ends[a] || !ends[b] || isMarked(side, plan)) continue;
+    if (const uint32_t* entry = splitOf.find(std::min(a, b), std::max(a, b))) plan.splitOfSide[side] = *entry;
+  }
 }
 
-struct ClosureSide {
-  uint64_t pair;
-  uint32_t closure;  // its first triangle
-  bool operator<(const ClosureSide& other) const {
-    return pair != other.pair ? pair < other.pair : closure < other.closure;
-  }
+// The closures with a corner at each vertex, a closure once per corner of
+// its triangles there: closures[first[v]] .. closures[first[v + 1] - 1].
+struct ClosuresByVertex {
+  BigArray<uint32_t> first;
+  BigArray<uint32_t> closures;
 };
+
+void groupClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, ClosuresByVertex& by) {
+  by.first.assign(mesh.vertexCount() + 1, 0);
+  const auto eachCorner = [&](auto visit) {
+    for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+      const uint32_t size = groupSize(codes, t);
+      if (size < 2) continue;
+      for (std::size_t corner = 3 * t; corner < 3 * (t + size); ++corner) visit(mesh.corners[corner], uint32_t(t));
+    }
+  };
+  eachCorner([&](uint32_t v, uint32_t) { ++by.first[v + 1]; });
+  for (std::size_t v = 0; v < mesh.vertexCount(); ++v) by.first[v + 1] += by.first[v];
+  by.closures.resize(by.first.back());
+  // first[v] serves as v's fill cursor, then every start is put back.
+  eachCorner([&](uint32_t v, uint32_t t) { by.closures[by.first[v]++] = t; });
+  for (std::size_t v = mesh.vertexCount(); v > 0; --v) by.first[v] = by.first[v - 1];
+  by.first[0] = 0;
+}
+
+bool hasSideOn(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, uint32_t closure, uint64_t pair) {
+  for (std::size_t side = 3 * std::size_t(closure); side < 3 * (closure + groupSize(codes, closure)); ++side) {
+    if (pairKey(mesh.corners[side], sideEnd(mesh, side)) == pair) return true;
+  }
+  return false;
+}
 
 // A closure with a split side among its triangles' sides (a half of its
 // parent's split side, a side inside it, or a whole side of the parent) is
 // split red, which splits every whole side of its parent; such a side may
 // be a side of another closure. Returns the pairs marked here.
-uint64_t spreadToClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, AdaptivePlan& plan) {
-  const std::size_t triangles = mesh.triangleCount();
-  BigArray<ClosureSide> sides;
+uint64_t spreadToClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, PairTable& splitOf,
+                          AdaptivePlan& plan) {
   BigArray<uint32_t> waiting;
-  for (std::size_t t = 0; t < triangles; ++t) {
+  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
     const uint32_t size = groupSize(closures, t);
     if (size < 2) continue;
     bool split = false;
-    for (std::size_t side = 3 * t; side < 3 * (t + size); ++side) {
-      sides.push_back({pairKey(mesh.corners[side], sideEnd(mesh, side)), static_cast<uint32_t>(t)});
-      split = split || isMarked(mesh, side, plan);
-    }
+    for (std::size_t side = 3 * t; side < 3 * (t + size); ++side) split = split || isMarked(side, plan);
     if (split) {
       plan.splitRed[t] = 1;
       waiting.push_back(static_cast<uint32_t>(t));
     }
   }
-  std::sort(sides.begin(), sides.end());
+  if (waiting.empty()) return 0;
+  ClosuresByVertex by;
+  groupClosures(mesh, closures, by);
   uint64_t marked = 0;
   while (!waiting.empty()) {
     const Piece parent = takeBack(mesh, closures, waiting.back());
     waiting.pop_back();
     for (int k = 0; k < 3; ++k) {
-      if (parent.point[k] != kNoPoint || !markSide(mesh, parent.side[k], plan)) continue;
+      if (parent.point[k] != kNoPoint || !markSide(mesh, parent.side[k], splitOf, plan)) continue;
       ++marked;
-      const ClosureSide from{pairKey(parent.corner[k], parent.corner[(k + 1) % 3]), 0};
-      for (auto it = std::lower_bound(sides.begin(), sides.end(), from); it != sides.end() && it->pair == from.pair;
-           ++it) {
-        if (plan.splitRed[it->closure]) continue;
-        plan.splitRed[it->closure] = 1;
-        waiting.push_back(it->closure);
+      const uint32_t a = parent.corner[k];
+      const uint64_t pair = pairKey(a, parent.corner[(k + 1) % 3]);
+      for (uint32_t i = by.first[a]; i < by.first[a + 1]; ++i) {
+        const uint32_t closure = by.closures[i];
+        if (plan.splitRed[closure] || !hasSideOn(mesh, closures, closure, pair)) continue;
+        plan.splitRed[closure] = 1;
+        waiting.push_back(closure);
       }
     }
   }
@@ -119,24 +158,36 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
   const double limitSquared = maxEdge * maxEdge;
   const bool hasClosures =
       std::any_of(closures.begin(), closures.end(), [](uint8_t code) { return code != kOwnTriangle; });
+  // Long sides are marked 0 first and given their entries once the pass is
+  // known not to be uniform.
+  plan.splitOfSide.assign(sideCount, kNoPoint);
   uint64_t longSides = 0;
-  for (std::size_t side = 0; side < sideCount; ++side)
-    longSides += isLong(mesh, side, limitSquared, everySide) ? 1 : 0;
+  for (std::size_t side = 0; side < sideCount; ++side) {
+    if (!isLong(mesh, side, limitSquared, everySide)) continue;
+    plan.splitOfSide[side] = 0;
+    ++longSides;
+  }
   if (!hasClosures && (everySide || longSides == sideCount)) {
+    plan = AdaptivePlan();
     plan.uniform = true;
     plan.size = indexedPassSize(mesh);
     return;
   }
+  // Which pairs the sides are on: the table goes once every side has its
+  // entry, before the pass's arrays come.
+  PairTable splitOf;
   for (std::size_t side = 0; side < sideCount; ++side) {
-    if (isLong(mesh, side, limitSquared, everySide)) markSide(mesh, static_cast<uint32_t>(side), plan);
+    if (isMarked(side, plan)) markSide(mesh, static_cast<uint32_t>(side), splitOf, plan);
   }
   uint64_t splitSides = longSides;
   uint64_t redClosures = 0;
   if (hasClosures) {
     plan.splitRed.assign(mesh.triangleCount(), 0);
-    if (spreadToClosures(mesh, closures, plan) > 0) {
-      splitSides = 0;
-      for (std::size_t side = 0; side < sideCount; ++side) splitSides += isMarked(mesh, side, plan) ? 1 : 0;
+    const std::size_t spreadFrom = plan.splits.size();
+    if (spreadToClosures(mesh, closures, splitOf, plan) > 0) {
+      findSpreadEntries(mesh, splitOf, plan, spreadFrom);
+      splitSides = static_cast<uint64_t>(
+          std::count_if(plan.splitOfSide.begin(), plan.splitOfSide.end(), [](uint32_t e) { return e != kNoPoint; }));
     }
     redClosures = static_cast<uint64_t>(std::count(plan.splitRed.begin(), plan.splitRed.end(), uint8_t(1)));
   }
@@ -147,11 +198,10 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
   IndexedPassSize& size = plan.size;
   size.vertices = vertices + plan.splits.size();
   size.triangles = triangles + splitSides + 2 * redClosures;
-  // Both generations' arrays with their closure codes; per split its entry
-  // and table slots (a table at most half full, grown by doubling); the
-  // marks; the stencil index of the triangles near the splits, as the
+  // Both generations' arrays with their closure codes; per split its entry;
+  // per side its entry and per triangle its mark; the stencil index of the triangles near the splits, as the
   // uniform pass's index of as many triangles, less what that pass keeps of
   // the whole mesh.
-  size.bytes = 12 * (vertices + size.vertices) + 14 * (triangles + size.triangles) + 116 * plan.splits.size() +
-               triangles + 11 * vertices + 60 * 3 * plan.stencilTriangles;
+  size.bytes = 12 * (vertices + size.vertices) + 14 * (triangles + size.triangles) + 20 * plan.splits.size() +
+               13 * triangles + 11 * vertices + 60 * 3 * plan.stencilTriangles;
 }

@@ -65,7 +65,10 @@ uint32_t groupSize(const BigArray<uint8_t>& codes, std::size_t t) {
 
 Piece takeBack(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, std::size_t t) {
   Piece s;
-  for (int k = 0; k < 3; ++k) s.point[k] = kNoPoint;
+  for (int k = 0; k < 3; ++k) {
+    s.point[k] = kNoPoint;
+    s.half[k][0] = s.half[k][1] = s.between[k] = kNoPoint;
+  }
   const uint8_t code = codes.empty() ? kOwnTriangle : codes[t];
   const auto set = [&](uint32_t k, std::size_t corner, std::size_t flagSide) {
     s.corner[k] = mesh.corners[corner];
@@ -84,6 +87,8 @@ Piece takeBack(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, std::siz
     set(next(k), b + 1, b + 1);
     set(prev(k), a + 2, a + 2);
     setPoint(k, a + 1);
+    s.half[k][0] = static_cast<uint32_t>(a);
+    s.half[k][1] = static_cast<uint32_t>(b);
   } else if (code & kBlueClosure) {
     const uint32_t u = code & 3u;
     const std::size_t x = 3 * t, y = 3 * t + 3;
@@ -92,6 +97,15 @@ Piece takeBack(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, std::siz
     set(prev(u), x + 2, x + 2);
     setPoint(next(u), x + 1);
     setPoint(prev(u), x);
+    // Which of the quad's diagonals was cut decides where the halves at
+    // c_u+1 and c_u lie.
+    const bool cutFromCu = mesh.corners[y + 2] == mesh.corners[x + 1];
+    const std::size_t z = y + 3;
+    s.half[next(u)][0] = static_cast<uint32_t>(cutFromCu ? y + 1 : z + 1);
+    s.half[next(u)][1] = static_cast<uint32_t>(x + 1);
+    s.half[prev(u)][0] = static_cast<uint32_t>(x + 2);
+    s.half[prev(u)][1] = static_cast<uint32_t>(cutFromCu ? z + 2 : y + 2);
+    s.between[next(u)] = static_cast<uint32_t>(x);
   } else {
     for (uint32_t k = 0; k < 3; ++k) set(k, 3 * t + k, 3 * t + k);
   }
@@ -121,15 +135,20 @@ void redChildren(const Piece& s, Piece children[4]) {
   const CornerOrigin* o = s.origin;
   const CornerOrigin* po = s.pointOrigin;
   const uint8_t* f = s.flag;
-  children[0] = {{c[0], p[0], p[2]}, {f[0], inner(p[0], p[2]), f[2]}, {o[0], po[0], po[2]}, {}, {}, {}};
-  children[1] = {{p[0], c[1], p[1]}, {f[0], f[1], inner(p[1], p[0])}, {po[0], o[1], po[1]}, {}, {}, {}};
-  children[2] = {{p[2], p[1], c[2]}, {inner(p[2], p[1]), f[1], f[2]}, {po[2], po[1], o[2]}, {}, {}, {}};
+  children[0] = {{c[0], p[0], p[2]}, {f[0], inner(p[0], p[2]), f[2]}, {o[0], po[0], po[2]}, {}, {}, {}, {}, {}};
+  children[1] = {{p[0], c[1], p[1]}, {f[0], f[1], inner(p[1], p[0])}, {po[0], o[1], po[1]}, {}, {}, {}, {}, {}};
+  children[2] = {{p[2], p[1], c[2]}, {inner(p[2], p[1]), f[1], f[2]}, {po[2], po[1], o[2]}, {}, {}, {}, {}, {}};
   children[3] = {{p[0], p[1], p[2]}, {inner(p[0], p[1]), inner(p[1], p[2]), inner(p[2], p[0])}, {po[0], po[1], po[2]},
-                 {}, {}, {}};
+                 {}, {}, {}, {}, {}};
+  const uint32_t(*h)[2] = s.half;
+  const uint32_t* b = s.between;
+  const uint32_t sides[4][3] = {
+      {h[0][0], b[2], h[2][1]}, {h[0][1], h[1][0], b[0]}, {b[1], h[1][1], h[2][0]}, {b[0], b[1], b[2]}};
   for (int q = 0; q < 4; ++q) {
     for (int k = 0; k < 3; ++k) {
       children[q].point[k] = kNoPoint;
-      children[q].side[k] = kNoPoint;
+      children[q].side[k] = sides[q][k];
+      children[q].half[k][0] = children[q].half[k][1] = children[q].between[k] = kNoPoint;
     }
   }
 }

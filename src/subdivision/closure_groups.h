@@ -35,7 +35,13 @@ struct Piece {
   CornerOrigin origin[3];       // where each corner takes its values
   uint32_t point[3];            // the vertex splitting side k, or kNoPoint
   CornerOrigin pointOrigin[3];  // where that vertex takes its values
-  uint32_t side[3];             // a side of the given mesh along side k (of a split side, a half)
+  // Sides of the given mesh, kNoPoint where there is none: along side k
+  // (of a split side, its first half), its halves when it is split, and
+  // the one joining point[k] and point[k + 1]. Only these can have a split
+  // side's point: a side with a new point at an end is new.
+  uint32_t side[3];
+  uint32_t half[3][2];
+  uint32_t between[3];
 };
 
 // Triangles in the group that starts at triangle t (1 for a triangle of its
@@ -61,5 +67,6 @@ struct PieceOut {
 void cutPiece(const Piece& piece, PieceOut& out);
 
 // The four triangles of a piece with three split sides, in the store's
-// order (c0 P0 P2, P0 c1 P1, P2 P1 c2, P0 P1 P2), none of their sides split.
+// order (c0 P0 P2, P0 c1 P1, P2 P1 c2, P0 P1 P2), none of their sides split;
+// the sides of the given mesh among theirs are named in their side fields.
 void redChildren(const Piece& piece, Piece children[4]);
