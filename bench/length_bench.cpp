@@ -2,10 +2,10 @@
 // process of its own, so that each pass is timed the first time it runs:
 //   length_bench FILE.obj uniform PASSES
 //   length_bench FILE.obj length L [MOST_PASSES]
-// prints "pass N triangles T ms M heap B longest S" per pass: its output
-// triangles, wall milliseconds, the heap bytes held at its peak (the mesh
-// it starts from included; 0 where the heap is not counted) and the longest
-// side it leaves. bench/run-length takes turns between the two and reports
+// prints "pass N triangles T ms M heap B longest S held H" per pass: its
+// output triangles, wall milliseconds, the heap bytes held at its peak (the
+// mesh it starts from included; 0 where the heap is not counted), the
+// longest side it leaves and the heap bytes held when it started. bench/run-length takes turns between the two and reports
 // medians. Reading the file is not timed.
 #include <algorithm>
 #include <chrono>
@@ -37,13 +37,14 @@ double longestSide(const IndexedMesh& mesh) {
 // off; each pass starts its peak from what is held when it starts.
 template <typename Pass>
 bool timedPass(int number, IndexedMesh& mesh, Pass pass) {
+  const long long held = countedHeapBytes();
   startHeapCounting();
   const auto begin = std::chrono::steady_clock::now();
   const bool made = pass();
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
   if (made) {
-    std::printf("pass %d triangles %zu ms %.3f heap %lld longest %.9g\n", number, mesh.triangleCount(), ms,
-                countedHeapPeak(), longestSide(mesh));
+    std::printf("pass %d triangles %zu ms %.3f heap %lld longest %.9g held %lld\n", number, mesh.triangleCount(), ms,
+                countedHeapPeak(), longestSide(mesh), held);
   }
   return made;
 }

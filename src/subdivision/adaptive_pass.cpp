@@ -50,15 +50,16 @@ uint32_t firstSideOnPair(const IndexLookup& lookup, uint32_t a, uint32_t b) {
   return std::min(lookup.firstSideFromTo(a, b), lookup.firstSideFromTo(b, a));
 }
 
-// The index takes the mesh's positions for the time being.
-void placeSplitPoints(const IndexedMesh& mesh, AdaptivePlan& plan, const IndexedRule& rule, StencilIndex& index) {
-  gatherNearTriangles(mesh, plan, index);
+// The index holds the triangles near the splits, or the whole mesh's
+// corners and flags, moved in as its positions are (see subdivideAdaptive).
+void placeSplitPoints(const BigArray<uint32_t>& corners, AdaptivePlan& plan, const IndexedRule& rule,
+                      StencilIndex& index) {
   buildStencilIndexOfArrays(index, rule.modified);
   const IndexLookup lookup{index};
   BigArray<SplitSide>& splits = plan.splits;
   BigArray<uint32_t> firsts(splits.size());
   for (std::size_t i = 0; i < splits.size(); ++i)
-    firsts[i] = firstSideOnPair(lookup, mesh.corners[splits[i].side], sideEnd(mesh.corners, splits[i].side));
+    firsts[i] = firstSideOnPair(lookup, corners[splits[i].side], sideEnd(corners, splits[i].side));
   if (rule.modified) {
     // placeModifiedPoints places a side's point where it is its own first.
     BigArray<uint32_t> firstOnPair(index.corners.size(), kNoSide);
@@ -162,15 +163,31 @@ void subdivideAdaptive(IndexedMesh& mesh, BigArray<uint8_t>& closures, AdaptiveP
     BigArray<uint8_t>().swap(closures);
     return;
   }
+  // An index of more triangles than those near the splits answers the same;
+  // when they are most of the mesh, the mesh's own arrays are indexed
+  // rather than copied.
   StencilIndex index;
+  const bool everyTriangle = plan.stencilTriangles >= mesh.triangleCount() / 4 * 3;
   index.positions = std::move(mesh.positions);
-  try {
-    placeSplitPoints(mesh, plan, rule, index);
-  } catch (const std::bad_alloc&) {
+  if (everyTriangle) {
+    index.corners = std::move(mesh.corners);
+    index.flags = std::move(mesh.flags);
+  }
+  const auto giveBack = [&] {
     mesh.positions = std::move(index.positions);
+    if (everyTriangle) {
+      mesh.corners = std::move(index.corners);
+      mesh.flags = std::move(index.flags);
+    }
+  };
+  try {
+    if (!everyTriangle) gatherNearTriangles(mesh, plan, index);
+    placeSplitPoints(everyTriangle ? index.corners : mesh.corners, plan, rule, index);
+  } catch (const std::bad_alloc&) {
+    giveBack();
     throw;
   }
-  mesh.positions = std::move(index.positions);
+  giveBack();
   index = StencilIndex();
   IndexedMesh next;
   BigArray<uint8_t> nextClosures;

@@ -28,23 +28,59 @@ bool isLong(const IndexedMesh& mesh, std::size_t side, double limitSquared, bool
   return x * x + y * y + z * z > limitSquared;
 }
 
-// Marks the side's pair of vertices for splitting; true when it was not yet.
-bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& splitOf, AdaptivePlan& plan) {
+bool isMarked(std::size_t side, const AdaptivePlan& plan) { return plan.splitOfSide[side] != kNoPoint; }
+
+// Marks a side that spreading splits; true when its pair was not split yet.
+// Long sides have their entries already, and a side whose twin is long is
+// long itself, so only the pairs spreading marked are looked up.
+bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& spread, AdaptivePlan& plan) {
+  if (plan.splitOfSide[side] != kNoPoint) return false;
   const uint32_t a = mesh.corners[side];
   const uint32_t b = sideEnd(mesh, side);
   const uint32_t fresh = static_cast<uint32_t>(plan.splits.size());
-  const uint32_t entry = splitOf.findOrInsert(std::min(a, b), std::max(a, b), fresh);
+  const uint32_t entry = spread.findOrInsert(std::min(a, b), std::max(a, b), fresh);
   plan.splitOfSide[side] = entry;
   if (entry != fresh) return false;
   plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
   return true;
 }
 
-bool isMarked(std::size_t side, const AdaptivePlan& plan) { return plan.splitOfSide[side] != kNoPoint; }
+// One entry per pair of the long sides: the sides grouped by their lower
+// end, each group sorted by the other end, so the sides on one pair stand
+// together. Groups are small but for hubs, where the sort keeps it fast.
+void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, AdaptivePlan& plan) {
+  const std::size_t vertexCount = mesh.vertexCount();
+  const auto lower = [&](std::size_t side) { return std::min(mesh.corners[side], sideEnd(mesh, side)); };
+  const auto higher = [&](uint32_t side) { return std::max(mesh.corners[side], sideEnd(mesh, side)); };
+  BigArray<uint32_t> first(vertexCount + 1, 0);
+  for (std::size_t side = 0; side < mesh.corners.size(); ++side)
+    if (isMarked(side, plan)) ++first[lower(side) + 1];
+  for (std::size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
+  BigArray<uint32_t> sides(longSides);
+  // first[v] serves as v's fill cursor, then every start is put back.
+  for (std::size_t side = 0; side < mesh.corners.size(); ++side)
+    if (isMarked(side, plan)) sides[first[lower(side)]++] = static_cast<uint32_t>(side);
+  for (std::size_t v = vertexCount; v > 0; --v) first[v] = first[v - 1];
+  first[0] = 0;
+  plan.splits.reserve(longSides / 2 + 16);
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    uint32_t* begin = &sides[0] + first[v];
+    uint32_t* end = &sides[0] + first[v + 1];
+    std::sort(begin, end, [&](uint32_t p, uint32_t q) { return higher(p) != higher(q) ? higher(p) < higher(q) : p < q; });
+    for (uint32_t* it = begin; it != end; ++it) {
+      if (it != begin && higher(*it) == higher(*(it - 1))) {
+        plan.splitOfSide[*it] = plan.splitOfSide[*(it - 1)];
+        continue;
+      }
+      plan.splitOfSide[*it] = static_cast<uint32_t>(plan.splits.size());
+      plan.splits.push_back({*it, kNoPoint, {0, 0, 0}});
+    }
+  }
+}
 
 // The sides on pairs that spreading marked and that still lack their entry:
 // only sides with both ends on such pairs are looked up.
-void findSpreadEntries(const IndexedMesh& mesh, const PairTable& splitOf, AdaptivePlan& plan,
+void findSpreadEntries(const IndexedMesh& mesh, const PairTable& spread, AdaptivePlan& plan,
                        std::size_t spreadFrom) {
   BigArray<uint8_t> ends(mesh.vertexCount(), 0);
   for (std::size_t i = spreadFrom; i < plan.splits.size(); ++i) {
@@ -55,7 +91,7 @@ void findSpreadEntries(const IndexedMesh& mesh, const PairTable& splitOf, Adapti
     const uint32_t a = mesh.corners[side];
     const uint32_t b = sideEnd(mesh, side);
     if (a == b || !ends[a] || !ends[b] || isMarked(side, plan)) continue;
-    if (const uint32_t* entry = splitOf.find(std::min(a, b), std::max(a, b))) plan.splitOfSide[side] = *entry;
+    if (const uint32_t* entry = spread.find(std::min(a, b), std::max(a, b))) plan.splitOfSide[side] = *entry;
   }
 }
 
@@ -95,7 +131,7 @@ bool hasSideOn(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, uint32_t
 // parent's split side, a side inside it, or a whole side of the parent) is
 // split red, which splits every whole side of its parent; such a side may
 // be a side of another closure. Returns the pairs marked here.
-uint64_t spreadToClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, PairTable& splitOf,
+uint64_t spreadToClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, PairTable& spread,
                           AdaptivePlan& plan) {
   BigArray<uint32_t> waiting;
   for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
@@ -116,7 +152,7 @@ uint64_t spreadToClosures(const IndexedMesh& mesh, const BigArray<uint8_t>& clos
     const Piece parent = takeBack(mesh, closures, waiting.back());
     waiting.pop_back();
     for (int k = 0; k < 3; ++k) {
-      if (parent.point[k] != kNoPoint || !markSide(mesh, parent.side[k], splitOf, plan)) continue;
+      if (parent.point[k] != kNoPoint || !markSide(mesh, parent.side[k], spread, plan)) continue;
       ++marked;
       const uint32_t a = parent.corner[k];
       const uint64_t pair = pairKey(a, parent.corner[(k + 1) % 3]);
@@ -173,19 +209,15 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
     plan.size = indexedPassSize(mesh);
     return;
   }
-  // Which pairs the sides are on: the table goes once every side has its
-  // entry, before the pass's arrays come.
-  PairTable splitOf;
-  for (std::size_t side = 0; side < sideCount; ++side) {
-    if (isMarked(side, plan)) markSide(mesh, static_cast<uint32_t>(side), splitOf, plan);
-  }
+  pairLongSides(mesh, longSides, plan);
+  PairTable spread;
   uint64_t splitSides = longSides;
   uint64_t redClosures = 0;
   if (hasClosures) {
     plan.splitRed.assign(mesh.triangleCount(), 0);
     const std::size_t spreadFrom = plan.splits.size();
-    if (spreadToClosures(mesh, closures, splitOf, plan) > 0) {
-      findSpreadEntries(mesh, splitOf, plan, spreadFrom);
+    if (spreadToClosures(mesh, closures, spread, plan) > 0) {
+      findSpreadEntries(mesh, spread, plan, spreadFrom);
       splitSides = static_cast<uint64_t>(
           std::count_if(plan.splitOfSide.begin(), plan.splitOfSide.end(), [](uint32_t e) { return e != kNoPoint; }));
     }
