@@ -1,5 +1,8 @@
 #include "closure_groups.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 uint32_t next(uint32_t k) { return (k + 1) % 3; }
@@ -20,9 +23,19 @@ void write(PieceOut& out, const uint32_t (&v)[3], const uint8_t (&f)[3], const C
   out.codes.push_back(code);
 }
 
-double squaredDistance(const FloatPoint& p, const FloatPoint& q) {
+double distance(const FloatPoint& p, const FloatPoint& q) {
   const double x = double(p.x) - q.x, y = double(p.y) - q.y, z = double(p.z) - q.z;
-  return x * x + y * y + z * z;
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+// The cosine of the smallest angle of the triangle p q r: the larger, the
+// more needle-like.
+double sharpestCosine(const FloatPoint& p, const FloatPoint& q, const FloatPoint& r) {
+  const double a = distance(q, r), b = distance(r, p), c = distance(p, q);
+  const auto cosine = [](double opposite, double s, double t) {
+    return s > 0 && t > 0 ? (s * s + t * t - opposite * opposite) / (2 * s * t) : 1.0;
+  };
+  return std::max({cosine(a, b, c), cosine(b, c, a), cosine(c, a, b)});
 }
 
 void cutGreen(const Piece& s, uint32_t k, PieceOut& out) {
@@ -34,8 +47,9 @@ void cutGreen(const Piece& s, uint32_t k, PieceOut& out) {
         {s.pointOrigin[k], s.origin[k1], s.origin[k2]}, kInClosure);
 }
 
-// The shorter diagonal keeps the quad's two triangles away from slivers;
-// a tie goes to c_u p, so that the same positions always cut the same way.
+// The diagonal whose two triangles have the larger smallest angle keeps
+// them away from slivers; a tie goes to c_u p, so that the same positions
+// always cut the same way.
 void cutBlue(const Piece& s, uint32_t u, PieceOut& out) {
   const uint32_t u1 = next(u), u2 = prev(u);
   const uint32_t p = s.point[u1], q = s.point[u2];
@@ -44,7 +58,9 @@ void cutBlue(const Piece& s, uint32_t u, PieceOut& out) {
   write(out, {q, p, s.corner[u2]}, {inner(q, p), s.flag[u1], s.flag[u2]}, {qo, po, s.origin[u2]},
         uint8_t(kBlueClosure | u));
   const BigArray<FloatPoint>& at = out.mesh.positions;
-  if (squaredDistance(at[a], at[p]) <= squaredDistance(at[b], at[q])) {
+  const double fromA = std::max(sharpestCosine(at[a], at[b], at[p]), sharpestCosine(at[a], at[p], at[q]));
+  const double fromB = std::max(sharpestCosine(at[a], at[b], at[q]), sharpestCosine(at[q], at[b], at[p]));
+  if (fromA <= fromB) {
     write(out, {a, b, p}, {s.flag[u], s.flag[u1], inner(p, a)}, {s.origin[u], s.origin[u1], po}, kInClosure);
     write(out, {a, p, q}, {inner(a, p), inner(p, q), s.flag[u2]}, {s.origin[u], po, qo}, kInClosure);
   } else {

@@ -21,8 +21,8 @@ constexpr uint8_t kOwnTriangle = 0;
 // One split side k, (c_k, P, c_k+2) then (P, c_k+1, c_k+2); code | k.
 constexpr uint8_t kGreenClosure = 0x10;
 // Sides u + 1 and u + 2 split at p and q, u the side left whole:
-// (q, p, c_u+2), then the quad c_u c_u+1 p q cut along its shorter
-// diagonal, the first of its two triangles starting c_u c_u+1; code | u.
+// (q, p, c_u+2), then the quad c_u c_u+1 p q cut along the diagonal that
+// leaves the larger smallest angle, the first of its two triangles starting c_u c_u+1; code | u.
 constexpr uint8_t kBlueClosure = 0x20;
 constexpr uint8_t kInClosure = 0x40;
 

@@ -185,6 +185,26 @@ TestMesh stretchedTorus() {
   return mesh;
 }
 
+// A double cone over a ring of 40: its tips are hubs of 40 sides (more
+// than a stencil index groups without a table) whose long sides are split
+// while the short ring stays.
+TestMesh spindle() {
+  TestMesh mesh;
+  const int ring = 40;
+  for (int i = 0; i < ring; ++i) {
+    const double angle = 2 * kPi * i / ring;
+    mesh.positions.push_back({float(std::cos(angle)), float(std::sin(angle)), 0});
+  }
+  mesh.positions.push_back({0, 0, 1.5f});
+  mesh.positions.push_back({0, 0, -1});
+  for (int i = 0; i < ring; ++i) {
+    const int a = i + 1, b = (i + 1) % ring + 1;
+    mesh.triangles.push_back({a, b, ring + 1});
+    mesh.triangles.push_back({b, a, ring + 2});
+  }
+  return mesh;
+}
+
 // Columns widen from left to right, so cells run from narrow to wide.
 TestMesh unevenSheet() {
   TestMesh mesh = sheet(10, 6, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, wavyLift});
@@ -198,6 +218,10 @@ struct LengthCase {
   bool closed;
   double fraction;  // of the bounding-box diagonal
   bool modified;
+  // Made of needles, whose butterfly points move sideways: the share of
+  // uniform passes' angles is printed but not held to half (see
+  // docs/meshsubdivide.md).
+  bool needles = false;
 };
 
 const LengthCase kCases[] = {
@@ -207,6 +231,8 @@ const LengthCase kCases[] = {
     {"StretchedTorusModified", stretchedTorus, true, 0.04, true},
     {"UnevenSheetClassic", unevenSheet, false, 0.04, false},
     {"UnevenSheetModified", unevenSheet, false, 0.04, true},
+    {"SpindleClassic", spindle, true, 0.1, false, true},
+    {"SpindleModified", spindle, true, 0.1, true, true},
     {"OctahedronModified", octahedron, true, 0.3, true},
 };
 
@@ -248,9 +274,12 @@ TEST_P(ToLength, EveryPassKeepsTheSurfaceWholeAndEndsWithNoLongSide) {
     ++uniformPasses;
   }
   const double ours = lowPercentileAngle(mesh), theirs = lowPercentileAngle(uniform);
-  std::printf("%s: %d passes, %zu triangles, 1st-percentile angle %.2f deg; uniform %d passes, %zu triangles, %.2f deg\n",
-              c.name, passes, mesh.triangleCount(), ours, uniformPasses, uniform.triangleCount(), theirs);
-  EXPECT_GE(ours, 0.5 * theirs);
+  std::printf("%s: %d passes, %zu triangles, 1st-percentile angle %.2f deg; uniform %d passes, %zu triangles, %.2f deg;"
+              " share %.2f\n",
+              c.name, passes, mesh.triangleCount(), ours, uniformPasses, uniform.triangleCount(), theirs, ours / theirs);
+  if (!c.needles) {
+    EXPECT_GE(ours, 0.5 * theirs);
+  }
 }
 
 TEST_P(ToLength, SplittingEverySideIsTheUniformPass) {
