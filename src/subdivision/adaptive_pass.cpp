@@ -57,23 +57,26 @@ void placeSplitPoints(const BigArray<uint32_t>& corners, AdaptivePlan& plan, con
   buildStencilIndexOfArrays(index, rule.modified);
   const IndexLookup lookup{index};
   BigArray<SplitSide>& splits = plan.splits;
-  BigArray<uint32_t> firsts(splits.size());
-  for (std::size_t i = 0; i < splits.size(); ++i)
-    firsts[i] = firstSideOnPair(lookup, corners[splits[i].side], sideEnd(corners, splits[i].side));
+  const auto firstOf = [&](const SplitSide& split) {
+    return firstSideOnPair(lookup, corners[split.side], sideEnd(corners, split.side));
+  };
   if (rule.modified) {
     // placeModifiedPoints places a side's point where it is its own first.
     BigArray<uint32_t> firstOnPair(index.corners.size(), kNoSide);
-    for (uint32_t first : firsts) firstOnPair[first] = first;
+    for (const SplitSide& split : splits) {
+      const uint32_t first = firstOf(split);
+      firstOnPair[first] = first;
+    }
     BigArray<FloatPoint> points;
     placeModifiedPoints(index, firstOnPair, points);
-    for (std::size_t i = 0; i < splits.size(); ++i) splits[i].point = points[firsts[i]];
+    for (SplitSide& split : splits) split.point = points[firstOf(split)];
     return;
   }
   // placeSidePoints gives the first side on a pair the point of its source,
   // by newPointOnSide whichever stencil that side takes.
   forEachPiece(splits.size(), 1, [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i)
-      splits[i].point = stored(newPointOnSide(lookup, index.pointSource[firsts[i]], rule.tension));
+      splits[i].point = stored(newPointOnSide(lookup, index.pointSource[firstOf(splits[i])], rule.tension));
   });
 }
 
@@ -118,6 +121,15 @@ struct Writer {
   }
 };
 
+void copyTriangle(const IndexedMesh& mesh, std::size_t t, PieceOut& out) {
+  for (std::size_t corner = 3 * t; corner < 3 * t + 3; ++corner) {
+    out.mesh.corners.push_back(mesh.corners[corner]);
+    out.mesh.flags.push_back(mesh.flags[corner]);
+    if (out.origins != nullptr) out.origins->push_back({uint32_t(corner), uint32_t(corner)});
+  }
+  out.codes.push_back(kOwnTriangle);
+}
+
 void uniformOrigins(std::size_t triangles, BigArray<CornerOrigin>& origins) {
   origins.resize(12 * triangles);
   for (uint32_t t = 0; t < triangles; ++t) {
@@ -143,6 +155,11 @@ void runAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures,
   for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
     const uint32_t size = groupSize(closures, t);
     if (size == 0) continue;
+    // kNoPoint has every bit set: no side of the triangle is split.
+    if (size == 1 && (plan.splitOfSide[3 * t] & plan.splitOfSide[3 * t + 1] & plan.splitOfSide[3 * t + 2]) == kNoPoint) {
+      copyTriangle(mesh, t, writer.out);
+      continue;
+    }
     const Piece piece = takeBack(mesh, closures, t);
     // A closure that stays is cut as it was, by its own points only.
     if (size > 1 && !plan.splitRed[t]) {

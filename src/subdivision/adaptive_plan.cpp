@@ -50,30 +50,34 @@ bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& spread, Adaptiv
 // together. Groups are small but for hubs, where the sort keeps it fast.
 void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, AdaptivePlan& plan) {
   const std::size_t vertexCount = mesh.vertexCount();
-  const auto lower = [&](std::size_t side) { return std::min(mesh.corners[side], sideEnd(mesh, side)); };
-  const auto higher = [&](uint32_t side) { return std::max(mesh.corners[side], sideEnd(mesh, side)); };
   BigArray<uint32_t> first(vertexCount + 1, 0);
   for (std::size_t side = 0; side < mesh.corners.size(); ++side)
-    if (isMarked(side, plan)) ++first[lower(side) + 1];
+    if (isMarked(side, plan)) ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
   for (std::size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
-  BigArray<uint32_t> sides(longSides);
+  // Each entry: the higher end above the side, so that sorting a group
+  // sorts it by higher end, then by side.
+  BigArray<uint64_t> sides(longSides);
   // first[v] serves as v's fill cursor, then every start is put back.
-  for (std::size_t side = 0; side < mesh.corners.size(); ++side)
-    if (isMarked(side, plan)) sides[first[lower(side)]++] = static_cast<uint32_t>(side);
+  for (std::size_t side = 0; side < mesh.corners.size(); ++side) {
+    if (!isMarked(side, plan)) continue;
+    const uint32_t a = mesh.corners[side], b = sideEnd(mesh, side);
+    sides[first[std::min(a, b)]++] = (uint64_t(std::max(a, b)) << 32) | side;
+  }
   for (std::size_t v = vertexCount; v > 0; --v) first[v] = first[v - 1];
   first[0] = 0;
   plan.splits.reserve(longSides / 2 + 16);
   for (std::size_t v = 0; v < vertexCount; ++v) {
-    uint32_t* begin = &sides[0] + first[v];
-    uint32_t* end = &sides[0] + first[v + 1];
-    std::sort(begin, end, [&](uint32_t p, uint32_t q) { return higher(p) != higher(q) ? higher(p) < higher(q) : p < q; });
-    for (uint32_t* it = begin; it != end; ++it) {
-      if (it != begin && higher(*it) == higher(*(it - 1))) {
-        plan.splitOfSide[*it] = plan.splitOfSide[*(it - 1)];
+    uint64_t* begin = &sides[0] + first[v];
+    uint64_t* end = &sides[0] + first[v + 1];
+    std::sort(begin, end);
+    for (uint64_t* it = begin; it != end; ++it) {
+      const uint32_t side = static_cast<uint32_t>(*it);
+      if (it != begin && (*it >> 32) == (*(it - 1) >> 32)) {
+        plan.splitOfSide[side] = plan.splitOfSide[static_cast<uint32_t>(*(it - 1))];
         continue;
       }
-      plan.splitOfSide[*it] = static_cast<uint32_t>(plan.splits.size());
-      plan.splits.push_back({*it, kNoPoint, {0, 0, 0}});
+      plan.splitOfSide[side] = static_cast<uint32_t>(plan.splits.size());
+      plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
     }
   }
 }
