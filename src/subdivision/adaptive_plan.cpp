@@ -67,8 +67,8 @@ void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, AdaptivePlan& pl
   first[0] = 0;
   plan.splits.reserve(longSides / 2 + 16);
   for (std::size_t v = 0; v < vertexCount; ++v) {
-    uint64_t* begin = &sides[0] + first[v];
-    uint64_t* end = &sides[0] + first[v + 1];
+    uint64_t* begin = sides.data() + first[v];
+    uint64_t* end = sides.data() + first[v + 1];
     std::sort(begin, end);
     for (uint64_t* it = begin; it != end; ++it) {
       const uint32_t side = static_cast<uint32_t>(*it);
