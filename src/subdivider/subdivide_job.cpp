@@ -1,7 +1,7 @@
 #include "subdivide_job.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstring>
