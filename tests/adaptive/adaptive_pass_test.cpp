@@ -302,6 +302,42 @@ TEST_P(ToLength, SplittingEverySideIsTheUniformPass) {
 INSTANTIATE_TEST_SUITE_P(Meshes, ToLength, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
 
+using Corners = std::vector<std::vector<uint32_t>>;
+
+// Each triangle as the bits of its corners, rotated to start at its least.
+std::multiset<Corners> trianglesByPosition(const IndexedMesh& mesh) {
+  std::multiset<Corners> triangles;
+  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+    Corners corners;
+    for (int k = 0; k < 3; ++k) {
+      const FloatPoint& p = mesh.positions[mesh.corners[3 * t + k]];
+      corners.push_back(bitsOf(BigArray<FloatPoint>{p}));
+    }
+    std::rotate(corners.begin(), std::min_element(corners.begin(), corners.end()), corners.end());
+    triangles.insert(corners);
+  }
+  return triangles;
+}
+
+// The unit square in two triangles: a length between its side and its
+// diagonal splits the diagonal alone, into two green closures; a shorter
+// one takes them back and splits both triangles red, with the diagonal's
+// point they have, which is the uniform pass's split of the square.
+TEST(ToLengthEdges, ClosuresTakenBackAndSplitRedAreTheUniformSplit) {
+  TestMesh square{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{1, 2, 3}, {1, 3, 4}}};
+  IndexedMesh mesh = indexedOf(square), uniform = mesh;
+  BigArray<uint8_t> closures;
+  ASSERT_TRUE(subdivideToLength(mesh, closures, 1.2, {false, 0.05}));
+  EXPECT_EQ(mesh.triangleCount(), 4u);
+  EXPECT_EQ(mesh.vertexCount(), 5u);
+  EXPECT_EQ(std::count(closures.begin(), closures.end(), kInClosure), 2);
+  ASSERT_TRUE(subdivideToLength(mesh, closures, 0.9, {false, 0.05}));
+  subdivideIndexed(uniform, {false, 0.05});
+  EXPECT_EQ(trianglesByPosition(mesh), trianglesByPosition(uniform));
+  EXPECT_EQ(std::count(closures.begin(), closures.end(), kOwnTriangle), 8);
+  EXPECT_FALSE(subdivideToLength(mesh, closures, 0.9, {false, 0.05}));
+}
+
 // A mesh whose sides are all shorter than the length is left alone.
 TEST(ToLengthEdges, NothingLongerLeavesTheMesh) {
   IndexedMesh mesh = indexedOf(octahedron());
