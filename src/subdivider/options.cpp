@@ -7,6 +7,7 @@
 
 const char* const kSubdivideHelp =
     "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--rule RULE] [--tension T]\n"
+    "                     [--max-edge L|P%]\n"
     "Refine the triangle mesh of an OBJ file by butterfly subdivision and write\n"
     "the result as one connected OBJ mesh of v and f lines.\n"
     "\n"
@@ -25,6 +26,11 @@ const char* const kSubdivideHelp =
     "                                 vertices of any number of neighbours\n"
     "  -t, --tension T    classic rule: weight of the stencil's far corners\n"
     "                     (default 0.05; 0.0625 is the classic 1/16)\n"
+    "      --max-edge L   split only the sides longer than L, a length in the\n"
+    "                     mesh's units or P% of its bounding-box diagonal, and\n"
+    "                     cut their triangles into 2, 3 or 4 without cracks;\n"
+    "                     passes go on until no side is longer (at most 32),\n"
+    "                     or -n of them; --max-edge 0 -n N is N uniform passes\n"
     "      --progress     show progress on standard error even when it is not\n"
     "                     a terminal (on a terminal it shows for long work)\n"
     "  -h, --help         show this help and exit\n"
@@ -40,6 +46,20 @@ bool parsePasses(const std::string& text, int& passes) {
   const char* end = text.data() + text.size();
   const std::from_chars_result result = std::from_chars(text.data(), end, passes);
   return result.ec == std::errc() && result.ptr == end && passes >= 0;
+}
+
+// A length from 0 on, or "P%" with 0 < P <= 100.
+bool parseMaxEdge(const std::string& text, SubdivideSettings& settings) {
+  const bool percent = !text.empty() && text.back() == '%';
+  const char* end = text.data() + text.size() - (percent ? 1 : 0);
+  double value = 0;
+  const std::from_chars_result result = std::from_chars(text.data(), end, value);
+  if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) return false;
+  if (percent ? !(value > 0 && value <= 100) : !(value >= 0)) return false;
+  settings.maxEdge = value;
+  settings.maxEdgePercent = percent;
+  settings.maxEdgeGiven = true;
+  return true;
 }
 
 bool parseTension(const std::string& text, float& tension) {
@@ -105,6 +125,7 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
                         : "passes must be a whole number from 0 on, not '" + value + "'";
         return false;
       }
+      settings.passesGiven = true;
     } else if (takesValue(arg, "-o", "--output", i, argc, argv, value, missing)) {
       if (missing || value.empty()) {
         error = "option '" + std::string(arg) + "' needs a file name";
@@ -118,6 +139,13 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
         return false;
       }
       settings.modifiedRule = value == "modified";
+    } else if (takesValue(arg, "", "--max-edge", i, argc, argv, value, missing)) {
+      if (missing || !parseMaxEdge(value, settings)) {
+        error = missing ? "option '" + std::string(arg) + "' needs a length or a percentage"
+                        : "max-edge must be a length from 0 on or a percentage above 0% up to 100%, not '" +
+                              value + "'";
+        return false;
+      }
     } else if (takesValue(arg, "-t", "--tension", i, argc, argv, value, missing)) {
       if (missing || !parseTension(value, settings.tension)) {
         error = missing ? "option '" + std::string(arg) + "' needs a number"
@@ -132,6 +160,10 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
   }
   if (settings.modifiedRule && settings.tensionGiven) {
     error = "the modified rule has no tension; leave out --tension or use --rule classic";
+    return false;
+  }
+  if (settings.maxEdgeGiven && settings.maxEdge == 0 && !settings.passesGiven) {
+    error = "--max-edge 0 splits every side of every pass; give the passes with -n";
     return false;
   }
   if (!inputGiven && !settings.help && !settings.version) {

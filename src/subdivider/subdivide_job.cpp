@@ -1,11 +1,14 @@
 #include "subdivide_job.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "adaptive_pass.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "output_file.h"
@@ -23,6 +26,8 @@ struct Job {
   SurfaceMesh mesh;  // attributes stay empty until the readers fill them
   uint64_t inputVertices = 0;
   uint64_t inputTriangles = 0;
+  int passesMade = 0;
+  double maxEdge = 0;  // the length --max-edge resolves to
 };
 
 int fail(Job& job, const std::string& file, const std::string& cause, int status) {
@@ -56,36 +61,104 @@ int readInput(Job& job) {
   return kStatusWritten;
 }
 
-// What the viewer says of a pass it does not make, with the pass named.
+// What the viewer says of a pass it does not make, with the pass named;
+// kStatusWritten when the pass fits.
+int refuseUnfit(Job& job, const std::string& which, const IndexedPassSize& size) {
+  const uint64_t needs = size.bytes + kWriteBufferBytes;
+  char line[200];
+  if (size.triangles > kMostIndexedTriangles || size.vertices > kMostIndexedTriangles) {
+    std::snprintf(line, sizeof line, "%s not made: its triangles would pass %" PRIu64 " (it needs %.1f MiB of memory)",
+                  which.c_str(), kMostIndexedTriangles, mebibytes(needs));
+    return fail(job, job.settings.input, line, kStatusTooLarge);
+  }
+  const uint64_t available = memoryAvailable();
+  if (needs > available) {
+    std::snprintf(line, sizeof line, "%s not made: it needs %.1f MiB of memory and %.1f MiB can be had",
+                  which.c_str(), mebibytes(needs), mebibytes(available));
+    return fail(job, job.settings.input, line, kStatusTooLarge);
+  }
+  return kStatusWritten;
+}
+
+int outOfMemory(Job& job, const std::string& which, const IndexedPassSize& size) {
+  char line[200];
+  std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
+                mebibytes(size.bytes + kWriteBufferBytes));
+  return fail(job, job.settings.input, line, kStatusTooLarge);
+}
+
+IndexedRule ruleOf(const SubdivideSettings& settings) {
+  return IndexedRule{settings.modifiedRule, static_cast<double>(settings.tension)};
+}
+
 int makePasses(Job& job) {
-  const std::string& path = job.settings.input;
   const int passes = job.settings.passes;
   for (int pass = 1; pass <= passes; ++pass) {
     const IndexedPassSize size = surfacePassSize(job.mesh);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
-    const uint64_t needs = size.bytes + kWriteBufferBytes;
-    char line[200];
-    if (size.triangles > kMostIndexedTriangles || size.vertices > kMostIndexedTriangles) {
-      std::snprintf(line, sizeof line, "%s not made: its triangles would pass %" PRIu64 " (it needs %.1f MiB of memory)",
-                    which.c_str(), kMostIndexedTriangles, mebibytes(needs));
-      return fail(job, path, line, kStatusTooLarge);
-    }
-    const uint64_t available = memoryAvailable();
-    if (needs > available) {
-      std::snprintf(line, sizeof line, "%s not made: it needs %.1f MiB of memory and %.1f MiB can be had",
-                    which.c_str(), mebibytes(needs), mebibytes(available));
-      return fail(job, path, line, kStatusTooLarge);
-    }
+    const int status = refuseUnfit(job, which, size);
+    if (status != kStatusWritten) return status;
     noteProgress(job.progress, "pass " + std::to_string(pass) + " of " + std::to_string(passes) + ": " +
                                    withThousands(job.mesh.mesh.triangleCount()) + " triangles into " +
                                    withThousands(size.triangles));
     try {
-      subdivideSurface(job.mesh, IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
+      subdivideSurface(job.mesh, ruleOf(job.settings));
     } catch (const std::bad_alloc&) {
-      std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
-                    mebibytes(needs));
-      return fail(job, path, line, kStatusTooLarge);
+      return outOfMemory(job, which, size);
     }
+    job.passesMade = pass;
+  }
+  return kStatusWritten;
+}
+
+// Without -n, passes go on until no side is longer, or this many are made.
+constexpr int kMostLengthPasses = 32;
+
+double finiteDiagonal(const BigArray<FloatPoint>& positions) {
+  double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+  bool any = false;
+  for (const FloatPoint& p : positions) {
+    const double c[3] = {p.x, p.y, p.z};
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2])) continue;
+    for (int k = 0; k < 3; ++k) {
+      low[k] = any ? std::min(low[k], c[k]) : c[k];
+      high[k] = any ? std::max(high[k], c[k]) : c[k];
+    }
+    any = true;
+  }
+  return std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
+                   (high[2] - low[2]) * (high[2] - low[2]));
+}
+
+// Passes that split only the sides longer than the length, each planned
+// first so that its refusal counts what it really makes.
+int makeLengthPasses(Job& job) {
+  const SubdivideSettings& settings = job.settings;
+  job.maxEdge = settings.maxEdgePercent ? settings.maxEdge / 100 * finiteDiagonal(job.mesh.mesh.positions) : settings.maxEdge;
+  const int passes = settings.passesGiven ? settings.passes : kMostLengthPasses;
+  const std::string of = settings.passesGiven ? " of " + std::to_string(passes) : std::string();
+  BigArray<uint8_t> closures;
+  for (int pass = 1; pass <= passes; ++pass) {
+    AdaptivePlan plan;
+    const std::string which = "subdivision pass " + std::to_string(pass) + of;
+    try {
+      planAdaptivePass(job.mesh.mesh, closures, job.maxEdge, plan);
+    } catch (const std::bad_alloc&) {
+      return outOfMemory(job, which, plan.size);
+    }
+    if (nothingToSplit(plan)) break;
+    const IndexedPassSize size = surfaceLengthPassSize(job.mesh, plan);
+    const int status = refuseUnfit(job, which, size);
+    if (status != kStatusWritten) return status;
+    noteProgress(job.progress, "pass " + std::to_string(pass) + of + ": " + withThousands(job.mesh.mesh.triangleCount()) +
+                                   " triangles into " + (plan.uniform ? "" : "at most ") +
+                                   withThousands(plan.size.triangles));
+    try {
+      subdivideSurfaceToLength(job.mesh, closures, plan, ruleOf(settings));
+    } catch (const std::bad_alloc&) {
+      return outOfMemory(job, which, size);
+    }
+    job.passesMade = pass;
   }
   return kStatusWritten;
 }
@@ -94,8 +167,10 @@ std::string headerComment(const Job& job) {
   char tension[32];
   std::snprintf(tension, sizeof tension, "%g", static_cast<double>(job.settings.tension));
   const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
-  return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
-         ", " + rule + "; in " + std::to_string(job.inputVertices) + " vertices and " +
+  char length[48] = "";
+  if (job.settings.maxEdgeGiven) std::snprintf(length, sizeof length, ", sides at most %g", job.maxEdge);
+  return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.passesMade) + ", " + rule +
+         length + "; in " + std::to_string(job.inputVertices) + " vertices and " +
          std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.mesh.vertexCount()) +
          " vertices and " + std::to_string(job.mesh.mesh.triangleCount()) + " triangles";
 }
@@ -127,7 +202,7 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
   std::string cause;
   if (toFile && !openOutput(settings.output, output, cause))
     return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
-  status = makePasses(job);
+  status = settings.maxEdgeGiven ? makeLengthPasses(job) : makePasses(job);
   if (status != kStatusWritten) {
     if (toFile) abandonOutput(output);
     return status;

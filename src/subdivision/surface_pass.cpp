@@ -46,3 +46,31 @@ IndexedPassSize surfacePassSize(const SurfaceMesh& surface) {
   size.bytes = std::max(geometry, attributes);
   return size;
 }
+
+void subdivideSurfaceToLength(SurfaceMesh& surface, BigArray<uint8_t>& closures, AdaptivePlan& plan,
+                              const IndexedRule& rule) {
+  if (plan.uniform) {
+    subdivideSurface(surface, rule);
+    closures.clear();
+    return;
+  }
+  if (surface.attributes.empty()) {
+    subdivideAdaptive(surface.mesh, closures, plan, rule);
+    return;
+  }
+  BigArray<CornerOrigin> origins;
+  subdivideAdaptive(surface.mesh, closures, plan, rule, &origins);
+  carryAttributes(surface.attributes, origins);
+}
+
+// The origins are 8 bytes a new corner, held while the attributes are
+// carried beside both generations' values.
+IndexedPassSize surfaceLengthPassSize(const SurfaceMesh& surface, const AdaptivePlan& plan) {
+  if (plan.uniform) return surfacePassSize(surface);
+  IndexedPassSize size = plan.size;
+  if (surface.attributes.empty()) return size;
+  const uint64_t geometry = size.bytes + attributeBytes(surface.attributes);
+  const uint64_t attributes = 12 * size.vertices + (15 + 24) * size.triangles + splitAttributesBytes(surface.attributes);
+  size.bytes = std::max(geometry, attributes);
+  return size;
+}

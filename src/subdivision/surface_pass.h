@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "adaptive_pass.h"
 #include "big_array.h"
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
@@ -56,3 +57,16 @@ void subdivideSurface(SurfaceMesh& surface, const IndexedRule& rule);
 // is made, and the new ones, the tables that share them and the new
 // geometry while the attributes are carried, whichever phase needs more.
 IndexedPassSize surfacePassSize(const SurfaceMesh& surface);
+
+// A pass to a side length (adaptive_pass.h) over the mesh and its
+// attributes: the geometry as subdivideAdaptive makes it, then the
+// attributes carried from the origins of its corners. Throws
+// std::bad_alloc when memory cannot be had; the geometry may then be the
+// next generation's while the attributes are the last one's, so the caller
+// gives the mesh up.
+void subdivideSurfaceToLength(SurfaceMesh& surface, BigArray<uint8_t>& closures, AdaptivePlan& plan,
+                              const IndexedRule& rule);
+
+// The plan's size with the attributes' bytes, as surfacePassSize reckons
+// them, and the origins the carrying reads.
+IndexedPassSize surfaceLengthPassSize(const SurfaceMesh& surface, const AdaptivePlan& plan);

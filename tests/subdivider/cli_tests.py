@@ -78,6 +78,47 @@ class Checks:
       print("FAILED: " + what, file=sys.stderr)
 
 
+def sideLengths(text):
+  vertices, lengths = [], []
+  for line in text.splitlines():
+    words = line.split()
+    if words and words[0] == "v":
+      vertices.append(tuple(float(w) for w in words[1:4]))
+    elif words and words[0] == "f":
+      corners = [vertices[int(w) - 1] for w in words[1:4]]
+      for k in range(3):
+        lengths.append(sum((a - b) ** 2 for a, b in zip(corners[k], corners[(k + 1) % 3])) ** 0.5)
+  return lengths
+
+
+def checkMaxEdge(checks, scratch):
+  cube = os.path.join(REPOSITORY, "Data", "Cube.obj")
+  for value in ("-1", "abc", "nan", "inf", "1e999", "101%", "0%", "-5%", "%", "", "5%%", "2x"):
+    bad = checks.run(cube, "--max-edge", value)
+    lines = bad.stderr.decode().splitlines()
+    checks.expect(bad.returncode == 2 and bad.stdout == b"" and len(lines) == 1 and lines[0].startswith("meshsubdivide: "),
+                  "--max-edge %r ends with status 2 and one line: %d %r" % (value, bad.returncode, lines))
+  endless = checks.run(cube, "--max-edge", "0")
+  checks.expect(endless.returncode == 2 and len(endless.stderr.decode().splitlines()) == 1,
+                "--max-edge 0 without -n is refused in one line")
+
+  uniform, zero = os.path.join(scratch, "uniform.obj"), os.path.join(scratch, "zero.obj")
+  checks.run(cube, "-n", "2", "--rule", "modified", "-o", uniform)
+  checks.run(cube, "-n", "2", "--rule", "modified", "--max-edge", "0", "-o", zero)
+  with open(uniform, "rb") as f, open(zero, "rb") as g:
+    checks.expect(f.read().split(b"\n", 1)[1] == g.read().split(b"\n", 1)[1],
+                  "--max-edge 0 -n 2 writes the mesh of -n 2")
+
+  # The cube's diagonal is 2 * sqrt(3); its longest sides are 2 * sqrt(2).
+  limited = os.path.join(scratch, "limited.obj")
+  done = checks.run(cube, "--max-edge", "20%", "-o", limited)
+  checks.expect(done.returncode == 0, "--max-edge 20%% runs: %r" % done.stderr)
+  with open(limited) as f:
+    lengths = sideLengths(f.read())
+  checks.expect(max(lengths) <= 0.2 * 2 * 3 ** 0.5 * (1 + 1e-6),
+                "--max-edge 20%% leaves no side longer than 20%% of the diagonal: %g" % max(lengths))
+
+
 def main():
   parser = argparse.ArgumentParser()
   parser.add_argument("--program", required=True)
@@ -88,7 +129,7 @@ def main():
   try:
     shown = checks.run("--help")
     checks.expect(shown.returncode == 0, "--help exits with status 0")
-    for option in (b"-n, --passes", b"-o, --output", b"--tension", b"--progress"):
+    for option in (b"-n, --passes", b"-o, --output", b"--tension", b"--max-edge", b"--progress"):
       checks.expect(option in shown.stdout, "--help names " + option.decode())
 
     source = os.path.join(scratch, "awkward.obj")
@@ -110,6 +151,7 @@ def main():
                   "a missing input gets one line naming it: %r" % lines)
     bad = checks.run(source, "--passes", "many")
     checks.expect(bad.returncode == 2 and bad.stdout == b"", "a bad option ends with status 2 and no mesh")
+    checkMaxEdge(checks, scratch)
   finally:
     shutil.rmtree(scratch, ignore_errors=True)
   return 1 if checks.failures else 0

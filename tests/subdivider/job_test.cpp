@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "adaptive_pass.h"
 #include "mesh_fixtures.h"
+#include "obj_reading.h"
 #include "pass_budget.h"
 #include "scratch_stream.h"
 #include "obj_writing.h"
 #include "subdivide_job.h"
+#include "test_meshes.h"
 
 namespace fs = std::filesystem;
 
@@ -139,6 +142,28 @@ TEST_F(SubdivideJob, APassThatCannotFitIsRefusedBeforeItStartsAndNothingIsReplac
   EXPECT_NE(err_.find(" MiB of memory and 0.5 MiB can be had\n"), std::string::npos) << err_;
   EXPECT_EQ(names(), (std::vector<std::string>{"out.obj", "tri.obj"}));
   EXPECT_EQ(read("out.obj"), "kept");
+}
+
+double flat(int, int) { return 0; }
+
+// A sheet whose last column is wide: a pass to a length splits only its
+// sides, and is refused or made by what that pass needs, not a uniform one.
+TEST_F(SubdivideJob, APassToALengthIsRefusedByWhatItSplits) {
+  TestMesh wide = sheet(60, 60, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, flat});
+  for (auto& p : wide.positions) p[0] += p[0] > 59.5f ? 20.0f : 0.0f;
+  write("sheet.obj", objText(wide.positions, wide.triangles));
+  IndexedMesh mesh;
+  std::string cause;
+  ASSERT_TRUE(readObjMesh(path("sheet.obj").c_str(), mesh, cause)) << cause;
+  AdaptivePlan plan;
+  planAdaptivePass(mesh, {}, 2.0, plan);
+  const uint64_t uniform = indexedPassSize(mesh).bytes;
+  ASSERT_LT(2 * plan.size.bytes, uniform);
+  static uint64_t between;
+  between = kWriteBufferBytes + (plan.size.bytes + uniform) / 2;
+  memoryAvailable = [] { return between; };
+  EXPECT_EQ(run({path("sheet.obj"), "--max-edge", "2", "-n", "1", "-o", path("out.obj")}), kStatusWritten) << err_;
+  EXPECT_EQ(run({path("sheet.obj"), "-n", "1", "-o", path("out.obj")}), kStatusTooLarge);
 }
 
 TEST(SubdivideOptions, UsualFormsAndOneLineForEachMistake) {
