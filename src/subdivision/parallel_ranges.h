@@ -26,9 +26,11 @@ struct PassStopped {};
 // The calling thread's stop flag; null (the default) when nothing stops it.
 inline thread_local const std::atomic<bool>* passStop = nullptr;
 
-// Items a worker takes between two looks at the stop flag: a few
-// milliseconds of the slowest phase.
-constexpr std::size_t kStopSlice = std::size_t(1) << 16;
+// Items a worker takes between two looks at the stop flag: some tens of
+// milliseconds of the slowest phase. Slices much smaller cost the classic
+// rule its shortcut of placing a side's twin with it, which must lie in the
+// same call's range.
+constexpr std::size_t kStopSlice = std::size_t(1) << 18;
 
 // work(begin, end) over [begin, end) in slices of whole grains, until stop
 // is set.

@@ -95,7 +95,7 @@ TEST(PassStop, TheSecondTaskOfRunBesideAnswersTheCallersFlag) {
 
 TEST(PassStop, AStoppedPassLeavesTheMeshAndAClearFlagChangesNoPoint) {
   // Large enough that the pass's loops run in several slices.
-  const IndexedMesh original = meshOf(icosphere(6));
+  const IndexedMesh original = meshOf(icosphere(7));
   ASSERT_GT(original.corners.size(), 2 * kStopSlice);
   for (const bool modified : {false, true}) {
     SCOPED_TRACE(modified ? "modified rule" : "classic rule");
