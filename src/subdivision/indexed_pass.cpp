@@ -180,7 +180,7 @@ void subdivideIndexed(IndexedMesh& mesh, const IndexedRule& rule) {
   IndexedMesh next;
   try {
     runPass(index, rule, next);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {  // out of memory, or stopped (parallel_ranges.h)
     mesh.positions = std::move(index.positions);
     mesh.corners = std::move(index.corners);
     mesh.flags = std::move(index.flags);

@@ -72,7 +72,8 @@ struct IndexedRule {
 
 // One pass by the rule. The mesh must be classified (classifySides, or a
 // previous pass). Throws std::bad_alloc, leaving the mesh as it was, when
-// its memory cannot be had.
+// its memory cannot be had, and PassStopped, leaving it so too, when the
+// calling thread's stop flag is set (parallel_ranges.h).
 void subdivideIndexed(IndexedMesh& mesh, const IndexedRule& rule);
 
 // One pass of the classic rule with the tension weight t.

@@ -1,0 +1,216 @@
+// The module meshsubdivide._core: the bindings and their help texts. Each
+// function checks its arguments, reads them into the C++ records
+// (array_mesh.h), does its work without the GIL and hands the result back
+// as numpy arrays that own their buffers. The package's __init__.py adds
+// read, which opens files with Python's own open.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "array_mesh.h"
+#include "obj_reading.h"
+#include "obj_writing.h"
+#include "pass_thread.h"
+#include "subdivide_options.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace {
+
+const char* const kModuleHelp = R"(Butterfly subdivision of triangle meshes held in numpy arrays.
+
+The passes of the command-line program meshsubdivide, on arrays: each pass
+splits every triangle into four, with a new point on each side; old vertices
+never move. The points are those the program writes for the same input, bit
+for bit.
+
+    import meshsubdivide
+    mesh = meshsubdivide.subdivide(vertices, faces, passes=3)
+    mesh.vertices, mesh.faces        # float32 (N, 3), uint32 (M, 3)
+
+    mesh = meshsubdivide.read("in.obj")             # as the program reads it
+    meshsubdivide.write("out.obj", meshsubdivide.subdivide(*mesh, passes=2))
+)";
+
+const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, progress=None, *, weld=False) -> Mesh
+
+Refine a triangle mesh by butterfly subdivision.
+
+  vertices   (n, 3) array of real numbers; float64 (and any other type but
+             float32) is rounded once to float32, the precision of the pass
+             and of the program's reader. A vertex a face names must be
+             finite; one no face names may hold anything.
+  faces      (m, 3) array of integers of any type, each a row of vertices;
+             corner order gives the orientation, which is kept.
+  passes     subdivision passes to make (default 1; 0 only reads, and welds
+             when asked)
+  rule       where new points go (default "classic"):
+               "classic"   the eight-point butterfly stencil with tension,
+                           the four-point rule on open rims
+               "modified"  the modified butterfly rule of Zorin, Schroeder
+                           and Sweldens: smooth around vertices of any
+                           number of neighbours
+  tension    classic rule: weight of the stencil's far corners, read as a
+             float32 as the program reads --tension (default 0.05; 0.0625 is
+             the classic 1/16); not with the modified rule
+  progress   called as progress(fraction) with 0.0 when the passes start and
+             after each pass with the share of the work done (1.0 after the
+             last), from the calling thread; what it raises ends the call
+  weld       first take vertices at the same position (within 1e-5 of the
+             bounding-box diagonal in every coordinate) as one, each the
+             first of them, as the program's reader does; by default every
+             row stands for itself, however near another it lies
+
+Returns a Mesh: vertices float32 (N, 3), the input's first (in order;
+welded when asked), then each pass's new points; faces uint32 (M, 3),
+triangle t becoming rows 4t .. 4t + 3. Each pass takes V, E, F to V + E,
+2E + 3F, 4F. The arrays own their memory; nothing is copied on the way out.
+
+Raises ValueError for a bad argument (wrong shape or type, a face naming no
+vertex, a named vertex not finite, an unknown rule), MemoryError before a
+pass that cannot fit in the memory the process can have (the program's
+rule and words), KeyboardInterrupt on Ctrl-C within a fraction of a second.
+The GIL is released while the passes run: threads subdivide side by side.
+)";
+
+const char* const kMeshHelp = R"(Mesh(vertices, faces)
+
+A triangle mesh as two numpy arrays: vertices float32 (N, 3) and faces
+uint32 (M, 3), rows of vertex numbers counted from 0. subdivide and read
+return one; Mesh(vertices, faces) makes one from any arrays that subdivide
+takes (copied and checked the same way). Unpacks as (vertices, faces).
+)";
+
+const char* const kWriteHelp = R"(write(path, mesh) -> None
+
+Write the mesh as an OBJ file, as the program writes one: a comment line,
+"v x y z" per vertex in the shortest form that reads back as the same
+float32, "f a b c" per triangle, counted from 1, LF line ends.
+
+Raises OSError (with the file name) when the file cannot be written,
+ValueError when the mesh's arrays are not a mesh. The GIL is released while
+the file is written.
+)";
+
+// Weld or classify: the pass wants classified sides, and welding classifies.
+void prepareForPasses(IndexedMesh& mesh, bool weld) {
+  if (!weld) {
+    classifySides(mesh);
+    return;
+  }
+  ObjContent content;
+  content.positions = std::move(mesh.positions);
+  content.triangles = std::move(mesh.corners);
+  content.usable.assign(content.positions.size(), 1);
+  weldedMesh(content, mesh);
+}
+
+SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
+  const MeshArrays arrays = meshArraysOf(vertices, faces);
+  SurfaceMesh mesh;
+  std::string error;
+  bool read;
+  {
+    py::gil_scoped_release release;
+    read = readMeshArrays(arrays, mesh, error);
+  }
+  if (!read) throw py::value_error(error);
+  return mesh;
+}
+
+MeshRecord subdivide(py::handle vertices, py::handle faces, int passes, const std::string& rule,
+                     std::optional<double> tension, py::object progress, bool weld) {
+  SubdivideOptions options;
+  std::string error;
+  if (!subdivideOptionsOf(passes, rule, tension, weld, options, error)) throw py::value_error(error);
+  if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+    throw py::type_error("progress must be callable or None");
+  SurfaceMesh mesh = surfaceOf(vertices, faces);
+  bool finite;
+  {
+    py::gil_scoped_release release;
+    finite = usedVerticesAreFinite(mesh.mesh, error);
+    if (finite) prepareForPasses(mesh.mesh, options.weld);
+  }
+  if (!finite) throw py::value_error(error);
+  runPasses(mesh, options, progress);
+  return meshRecordOf(std::move(mesh));
+}
+
+// The text of an OBJ file, as the program reads it.
+MeshRecord readObjBytes(const py::bytes& text) {
+  char* data = nullptr;
+  py::ssize_t size = 0;
+  if (PYBIND11_BYTES_AS_STRING_AND_SIZE(text.ptr(), &data, &size) != 0) throw py::error_already_set();
+  SurfaceMesh mesh;
+  bool hasTriangles;
+  {
+    py::gil_scoped_release release;
+    ObjContent content;
+    parseObjText(data, static_cast<std::size_t>(size), content);
+    hasTriangles = !content.triangles.empty();
+    if (hasTriangles) weldedMesh(content, mesh.mesh);
+  }
+  if (!hasTriangles)
+    throw py::value_error("holds no triangle (no f statement whose corners are vertices with three coordinates)");
+  return meshRecordOf(std::move(mesh));
+}
+
+[[noreturn]] void raiseFileError(int cause, const py::object& path) {
+  errno = cause;
+  PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
+  throw py::error_already_set();
+}
+
+void writeMesh(const py::object& path, const MeshRecord& record) {
+  const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+  if (name.find('\0') != std::string::npos) throw py::value_error("path holds a null byte");
+  const SurfaceMesh mesh = surfaceOf(record.vertices, record.faces);
+  const std::string comment = "made by meshsubdivide's Python module (butterfly subdivision): " +
+                              std::to_string(mesh.mesh.vertexCount()) + " vertices and " +
+                              std::to_string(mesh.mesh.triangleCount()) + " triangles";
+  int cause = 0;
+  {
+    py::gil_scoped_release release;
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (file == nullptr) {
+      cause = errno;
+    } else {
+      const bool written = writeObj(mesh.mesh, comment, file);
+      if (!written) cause = errno;
+      if (std::fclose(file) != 0 && written) cause = errno;
+    }
+  }
+  if (cause != 0) raiseFileError(cause, path);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+  // Each help text opens with its own signature, in Python's terms.
+  py::options options;
+  options.disable_function_signatures();
+  m.doc() = kModuleHelp;
+  py::class_<MeshRecord>(m, "Mesh", kMeshHelp)
+      .def(py::init([](py::handle vertices, py::handle faces) { return meshRecordOf(surfaceOf(vertices, faces)); }),
+           "vertices"_a, "faces"_a)
+      .def_readonly("vertices", &MeshRecord::vertices, "float32 (N, 3): x, y, z of each vertex")
+      .def_readonly("faces", &MeshRecord::faces, "uint32 (M, 3): the vertex numbers of each triangle, from 0")
+      .def("__iter__", [](const MeshRecord& mesh) { return py::iter(py::make_tuple(mesh.vertices, mesh.faces)); })
+      .def("__repr__", [](const MeshRecord& mesh) {
+        return "Mesh(" + std::to_string(mesh.vertices.shape(0)) + " vertices, " +
+               std::to_string(mesh.faces.shape(0)) + " faces)";
+      });
+  m.def("subdivide", &subdivide, kSubdivideHelp, "vertices"_a, "faces"_a, "passes"_a = 1, "rule"_a = "classic",
+        "tension"_a = py::none(), "progress"_a = py::none(), py::kw_only(), "weld"_a = false);
+  m.def("write", &writeMesh, kWriteHelp, "path"_a, "mesh"_a);
+  m.def("_read_obj_bytes", &readObjBytes, "The mesh of an OBJ file's text, read and welded as the program does.",
+        "text"_a);
+}
