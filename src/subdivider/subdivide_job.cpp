@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "crease_marking.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "output_file.h"
@@ -52,6 +53,12 @@ int readInput(Job& job) {
   }
   job.inputVertices = job.mesh.vertexCount();
   job.inputTriangles = job.mesh.triangleCount();
+  if (job.settings.creaseAngle < 0.0) return kStatusWritten;
+  try {
+    markCreases(job.mesh, job.settings.creaseAngle);
+  } catch (const std::bad_alloc&) {
+    return fail(job, path, "cannot find its creases: out of memory", kStatusUnusable);
+  }
   return kStatusWritten;
 }
 
@@ -92,7 +99,12 @@ int makePasses(Job& job) {
 std::string headerComment(const Job& job) {
   char tension[32];
   std::snprintf(tension, sizeof tension, "%g", static_cast<double>(job.settings.tension));
-  const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
+  std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
+  if (job.settings.creaseAngle >= 0.0) {
+    char degrees[32];
+    std::snprintf(degrees, sizeof degrees, "%g", job.settings.creaseAngle);
+    rule += std::string(", crease angle ") + degrees;
+  }
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
          ", " + rule + "; in " + std::to_string(job.inputVertices) + " vertices and " +
          std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.vertexCount()) +
