@@ -220,7 +220,7 @@ bool onRim(const StencilIndex& index, uint32_t v) {
 // along its line through v unless v is a corner or on a rim as well, and a
 // rim side stops at a crease vertex, as at a corner. found is kNoSide where
 // the line stops.
-bool stopsAtCrease(const StencilIndex& index, uint32_t side, uint32_t v, uint32_t from, uint32_t& found) {
+bool settledByCreases(const StencilIndex& index, uint32_t side, uint32_t v, uint32_t from, uint32_t& found) {
   if (index.flags[side] == kFlagCrease) {
     if (onRim(index, v) || !creaseLineBeyond(index.creases, v, from, found)) found = kNoSide;
     return true;
@@ -318,7 +318,7 @@ bool IndexLookup::hasTwin(uint32_t side) const {
 }
 
 bool IndexLookup::rimBefore(uint32_t side, uint32_t& found) const {
-  if (!index.creases.empty() && stopsAtCrease(index, side, start(side), end(side), found)) return found != kNoSide;
+  if (!index.creases.empty() && settledByCreases(index, side, start(side), end(side), found)) return found != kNoSide;
   uint32_t other;
   if (!firstOtherRimSide(index.rimEndingAt, index.rimSides, index.weldedTo[start(side)], side, other))
     return false;
@@ -327,7 +327,7 @@ bool IndexLookup::rimBefore(uint32_t side, uint32_t& found) const {
 }
 
 bool IndexLookup::rimAfter(uint32_t side, uint32_t& found) const {
-  if (!index.creases.empty() && stopsAtCrease(index, side, end(side), start(side), found)) return found != kNoSide;
+  if (!index.creases.empty() && settledByCreases(index, side, end(side), start(side), found)) return found != kNoSide;
   uint32_t other;
   if (!firstOtherRimSide(index.rimStartingAt, index.rimSides, index.weldedTo[end(side)], side, other))
     return false;

@@ -12,10 +12,13 @@
 // ghost corner reflected across the side it stands for (the wing beyond c1->b
 // is c1 + b - a), so a stencil lying in a plane gives a point in that plane.
 //
-// Any other side (flagged 1 with no twin: an open mesh's rim; or undecided)
-// takes the four-point rule -1/16, 9/16, 9/16, -1/16 over the rim point before
-// a, a, b and the rim point after b; a missing rim neighbour is replaced by
-// the side's own end point on that side (a before, b after).
+// Any other side (flagged 1 with no twin: an open mesh's rim; undecided; or
+// a crease of an indexed mesh, crease_lines.h) takes the four-point rule
+// -1/16, 9/16, 9/16, -1/16 over the rim point before a, a, b and the rim
+// point after b, along the crease line for a crease; a missing rim
+// neighbour is replaced by the side's own end point on that side (a before,
+// b after). A lookup may say no corner lies beyond a side (a crease), which
+// makes that corner a ghost as a missing one is.
 //
 // Sides on top of each other: of the sides between the same two positions
 // (either direction: fins, repeated triangles, pieces meeting by position),

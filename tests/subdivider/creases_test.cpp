@@ -133,7 +133,8 @@ Check onBoxFaces(float size) {
     for (std::size_t v = 0; v < mesh.vertexCount(); ++v) {
       const float* p = &mesh.positions[v].x;
       for (int axis = 0; axis < 3; ++axis) {
-        if (p[axis] < -tolerance || p[axis] > extent[axis] + tolerance) return at("outside the box", v, mesh.positions[v]);
+        if (p[axis] < -tolerance || p[axis] > extent[axis] + tolerance)
+          return at("outside the box", v, mesh.positions[v]);
         if (std::fabs(p[axis]) <= tolerance) planes[v] |= 1 << (2 * axis);
         if (std::fabs(p[axis] - extent[axis]) <= tolerance) planes[v] |= 1 << (2 * axis + 1);
       }
