@@ -112,10 +112,14 @@ void groupByRecords(StencilIndex& index, bool orderFans = false) {
       orderFans ? &index.closedFans : nullptr);
 }
 
-// A crease vertex's fan spans the crease, so the rules that read fans leave
-// it to the rules that stop at creases.
+// The side's entry loses its far corner, which the lookups then take for a
+// missing one: no stencil reaches across a crease, and a lookup pays nothing
+// to know. A crease vertex's fan spans the crease, so the rules that read
+// fans leave it to the rules that stop at creases.
 void noteCrease(StencilIndex& index, uint32_t a, uint32_t b) {
   addCreaseSide(index.creases, a, b);
+  SidesByStart& group = index.byRecords;
+  if (const SideEnd* entry = firstSide(group, a, b)) group.entries[entry - group.entries.data()].far = kNoSide;
   if (index.closedFans.size() != 0) index.closedFans[a] = index.closedFans[b] = 0;
 }
 
@@ -286,7 +290,6 @@ const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) 
 // that is neither of its own ends.
 bool IndexLookup::corner(uint32_t p, uint32_t q, uint32_t& found) const {
   const SideEnd* side = firstSide(index.byRecords, p, q);
-  if (side != nullptr && !index.creases.empty() && index.flags[side->side] == kFlagCrease) return false;
   if (side != nullptr && side->far != kNoSide) {
     found = side->far;
     return true;

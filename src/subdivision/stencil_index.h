@@ -38,7 +38,7 @@ constexpr uint32_t kNoSide = 0xFFFFFFFFu;
 struct SideEnd {
   uint32_t end;   // the vertex it runs to
   uint32_t side;  // face * 3 + k
-  uint32_t far;   // first corner of its face that is neither end, or kNoSide
+  uint32_t far;   // first corner of its face that is neither end, or kNoSide (and for a crease side)
 };
 
 // Sides grouped by the vertex they leave, each group in side order, so the
@@ -105,7 +105,7 @@ struct IndexLookup {
   uint32_t start(uint32_t side) const { return index.corners[side]; }
   uint32_t end(uint32_t side) const { return index.corners[side - side % 3 + (side % 3 + 1) % 3]; }
   uint8_t flag(uint32_t side) const { return index.flags[side]; }
-  // Never across a crease: the side p->q flagged kFlagCrease has no corner.
+  // Never across a crease: in byRecords a crease side has no far corner.
   bool corner(uint32_t p, uint32_t q, uint32_t& found) const;
   // The first side running from the record p to the record q, or kNoSide.
   uint32_t firstSideFromTo(uint32_t p, uint32_t q) const;
