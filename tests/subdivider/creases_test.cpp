@@ -149,6 +149,8 @@ TEST(CreaseMarking, SidesOfTwoTrianglesBendingMoreThanTheAngle) {
     IndexedMesh mesh = c.mesh;
     EXPECT_EQ(markCreases(mesh, c.degrees), c.creases);
     EXPECT_EQ(creaseSides(mesh), c.creases);
+    // The memory estimate before a pass makes room for the crease table.
+    EXPECT_EQ(indexedPassSize(mesh).bytes > indexedPassSize(c.mesh).bytes, c.creases > 0);
     // Both halves of a crease side are creases, the inner sides never.
     subdivideIndexed(mesh, IndexedRule{false, 0.05});
     EXPECT_EQ(creaseSides(mesh), 2 * c.creases);
