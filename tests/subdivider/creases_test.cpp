@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "crease_marking.h"
 #include "mesh_fixtures.h"
