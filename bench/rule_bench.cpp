@@ -1,15 +1,18 @@
 // One contender's passes over one OBJ mesh, in a process of its own, so that
 // each pass is timed the first time it runs, as a user meets it:
-//   rule_bench FILE.obj PASSES classic|modified|openmesh
+//   rule_bench FILE.obj PASSES classic|modified|openmesh [CREASE_DEGREES]
 // prints "pass N triangles T ms M" for each pass. Reading the file and
 // building OpenMesh's mesh are not timed. bench/run-rules takes turns
-// between the contenders and reports medians.
+// between the contenders and reports medians. With a crease angle, our
+// rules mark the mesh's creases first and print "creases C ms M" for that
+// (bench/run-creases).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "crease_marking.h"
 #include "indexed_pass.h"
 #include "obj_reading.h"
 
@@ -58,8 +61,8 @@ void theirPasses(const IndexedMesh& mesh, int passes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: rule_bench FILE.obj PASSES classic|modified|openmesh\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: rule_bench FILE.obj PASSES classic|modified|openmesh [CREASE_DEGREES]\n");
     return 2;
   }
   IndexedMesh mesh;
@@ -71,6 +74,12 @@ int main(int argc, char** argv) {
   const int passes = std::atoi(argv[2]);
   const std::string contender = argv[3];
   if (contender == "classic" || contender == "modified") {
+    if (argc == 5) {
+      const auto begin = std::chrono::steady_clock::now();
+      const uint64_t creases = markCreases(mesh, std::atof(argv[4]));
+      const double ms = msSince(begin);
+      std::printf("creases %llu ms %.3f\n", static_cast<unsigned long long>(creases), ms);
+    }
     ourPasses(mesh, passes, IndexedRule{contender == "modified", static_cast<double>(0.05f)});
     return 0;
   }

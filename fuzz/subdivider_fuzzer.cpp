@@ -1,6 +1,7 @@
 // libFuzzer target for meshsubdivide's reader, weld, passes and writer. Each
 // input is read as an OBJ file; small meshes are welded and subdivided up to
-// twice (by the classic rule, then by the modified one), the result written
+// twice (by the classic rule, then by the modified one; an input of odd
+// length has its creases marked at 30 degrees first), the result written
 // and read back. After every step the indexed mesh is checked against what
 // reading, welding and a pass must leave, so a wrong mesh is a finding just as
 // a memory or undefined-behaviour error is.
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "crease_marking.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 
@@ -27,7 +29,7 @@ void checkMesh(const IndexedMesh& mesh) {
   require(mesh.corners.size() % 3 == 0, "corners come in threes");
   require(mesh.flags.size() == mesh.corners.size(), "one flag per side");
   for (uint32_t corner : mesh.corners) require(corner < mesh.vertexCount(), "a corner names no vertex");
-  for (uint8_t flag : mesh.flags) require(flag <= kFlagUndecided, "a flag out of range");
+  for (uint8_t flag : mesh.flags) require(flag <= kFlagCrease, "a flag out of range");
 }
 
 bool sameBits(const FloatPoint& p, const FloatPoint& q) { return std::memcmp(&p, &q, sizeof p) == 0; }
@@ -46,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   weldedMesh(content, mesh);
   checkMesh(mesh);
   require(mesh.triangleCount() == content.triangles.size() / 3, "the weld lost a triangle");
+  if (size % 2 == 1) {
+    const uint64_t creases = markCreases(mesh, 30.0);
+    require(creases % 2 == 0, "a crease of one side");
+  }
   for (int pass = 0; pass < 2 && mesh.triangleCount() <= kMostTriangles; ++pass) {
     const IndexedMesh before = mesh;
     // The classic rule first, then the modified one on what it made.

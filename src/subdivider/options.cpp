@@ -7,7 +7,7 @@
 
 const char* const kSubdivideHelp =
     "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--rule RULE] [--tension T]\n"
-    "                     [--max-edge L|P%]\n"
+    "                     [--max-edge L|P%] [--crease-angle DEG]\n"
     "Refine the triangle mesh of an OBJ file by butterfly subdivision and write\n"
     "the result as one connected OBJ mesh of v and f lines.\n"
     "\n"
@@ -31,6 +31,11 @@ const char* const kSubdivideHelp =
     "                     cut their triangles into 2, 3 or 4 without cracks;\n"
     "                     passes go on until no side is longer (at most 32),\n"
     "                     or -n of them; --max-edge 0 -n N is N uniform passes\n"
+    "      --crease-angle DEG\n"
+    "                     keep sharp features sharp: a side whose two triangles\n"
+    "                     bend by more than DEG degrees (0 to 180) is a crease,\n"
+    "                     refined along its line as a rim is, and no stencil\n"
+    "                     reaches across it (default: no creases)\n"
     "      --progress     show progress on standard error even when it is not\n"
     "                     a terminal (on a terminal it shows for long work)\n"
     "  -h, --help         show this help and exit\n"
@@ -66,6 +71,13 @@ bool parseTension(const std::string& text, float& tension) {
   const char* end = text.data() + text.size();
   const std::from_chars_result result = std::from_chars(text.data(), end, tension);
   return result.ec == std::errc() && result.ptr == end && std::isfinite(tension);
+}
+
+// Degrees from 0 to 180; the range test also turns away not-a-number.
+bool parseCreaseAngle(const std::string& text, double& degrees) {
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, degrees);
+  return result.ec == std::errc() && result.ptr == end && degrees >= 0.0 && degrees <= 180.0;
 }
 
 // Matches arg against a short and a long name taking a value; value is the
@@ -153,6 +165,12 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
         return false;
       }
       settings.tensionGiven = true;
+    } else if (takesValue(arg, "", "--crease-angle", i, argc, argv, value, missing)) {
+      if (missing || !parseCreaseAngle(value, settings.creaseAngle)) {
+        error = missing ? "option '" + std::string(arg) + "' needs an angle in degrees"
+                        : "crease angle must be a number of degrees from 0 to 180, not '" + value + "'";
+        return false;
+      }
     } else {
       error = "unknown option '" + std::string(arg) + "'";
       return false;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "adaptive_pass.h"
+#include "crease_marking.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "output_file.h"
@@ -58,6 +59,12 @@ int readInput(Job& job) {
   }
   job.inputVertices = job.mesh.mesh.vertexCount();
   job.inputTriangles = job.mesh.mesh.triangleCount();
+  if (job.settings.creaseAngle < 0.0) return kStatusWritten;
+  try {
+    markCreases(job.mesh.mesh, job.settings.creaseAngle);
+  } catch (const std::bad_alloc&) {
+    return fail(job, path, "cannot find its creases: out of memory", kStatusUnusable);
+  }
   return kStatusWritten;
 }
 
@@ -166,7 +173,12 @@ int makeLengthPasses(Job& job) {
 std::string headerComment(const Job& job) {
   char tension[32];
   std::snprintf(tension, sizeof tension, "%g", static_cast<double>(job.settings.tension));
-  const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
+  std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
+  if (job.settings.creaseAngle >= 0.0) {
+    char degrees[32];
+    std::snprintf(degrees, sizeof degrees, "%g", job.settings.creaseAngle);
+    rule += std::string(", crease angle ") + degrees;
+  }
   char length[48] = "";
   if (job.settings.maxEdgeGiven) std::snprintf(length, sizeof length, ", sides at most %g", job.maxEdge);
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.passesMade) + ", " + rule +

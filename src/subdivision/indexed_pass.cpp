@@ -106,6 +106,7 @@ void runPass(StencilIndex& index, const IndexedRule& rule, IndexedMesh& next) {
   index.byWelds = SidesByStart();
   index.rimEndingAt = PairTable();
   index.rimStartingAt = PairTable();
+  index.creases = CreaseLines();
   BigArray<uint32_t>().swap(index.rimSides);
   BigArray<uint32_t>().swap(index.pointSource);
   BigArray<uint32_t>().swap(index.weldedTo);
@@ -155,18 +156,23 @@ void classifySides(IndexedMesh& mesh) {
 // and its group start; per side its corner, flag, group entry, point source,
 // new point with its mark and its new vertex number, and a new position at
 // most; per rim side its slots in the two rim tables (24 bytes each, the
-// tables at most a quarter full) and two rim slots; per new triangle its
-// corners and flags.
+// tables at most a quarter full) and two rim slots; per crease side, at
+// most one end's slot in the crease table and its entry; per new triangle
+// its corners and flags.
 IndexedPassSize indexedPassSize(const IndexedMesh& mesh) {
   const uint64_t vertices = mesh.vertexCount();
   const uint64_t sides = mesh.corners.size();
-  const uint64_t rimSides =
-      static_cast<uint64_t>(std::count_if(mesh.flags.begin(), mesh.flags.end(), [](uint8_t f) { return f != 0; }));
+  uint64_t rimSides = 0;
+  uint64_t creaseSides = 0;
+  for (const uint8_t f : mesh.flags) {
+    rimSides += f != kFlagInterior && f != kFlagCrease ? 1 : 0;
+    creaseSides += f == kFlagCrease ? 1 : 0;
+  }
   IndexedPassSize size;
   size.vertices = vertices + sides;
   size.triangles = 4 * (sides / 3);
   size.bytes = 32 * vertices + (4 + 1 + 12 + 4 + 12 + 1 + 4 + 12) * sides + (2 * 4 * 24 + 8) * rimSides +
-               15 * size.triangles;
+               (4 * 24 + sizeof(CreaseVertex)) * creaseSides + 15 * size.triangles;
   return size;
 }
 

@@ -20,18 +20,25 @@
 //  - flags stays what classifySides would make of the new triangles: a side
 //    is interior (0) when another side joins the same two vertices, either
 //    way, boundary (1) when it is the only one, undecided (2) when it runs
-//    from a vertex to itself.
+//    from a vertex to itself;
+//  - a crease (3, kFlagCrease: set only by markCreases, crease_marking.h)
+//    stays a crease: both halves of a crease side are flagged 3, the inner
+//    sides of a split never are, so a crease line found once on the input
+//    runs on through every pass.
 // With the classic rule the new point of each side follows the store's pass
 // (stencil_rules.h): the eight-point stencil where the side is interior, the
 // four-point rule along rims, ghost corners where the stencil runs off the
 // mesh. With the modified rule it follows modified_points.h, which keeps the
-// classic rules where the modified one has nothing to say.
+// classic rules where the modified one has nothing to say. Both treat a
+// crease as a rim (crease_lines.h): the four-point rule along its line, no
+// stencil corner looked up across it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "big_array.h"
+#include "crease_lines.h"  // kFlagCrease
 #include "mesh.h"  // the flag values a side takes
 #include "vertex_weld.h"
 
@@ -49,8 +56,8 @@ struct IndexedMesh {
 void classifySides(IndexedMesh& mesh);
 
 // What one pass over the mesh makes, and the bytes it holds at its peak (the
-// arrays of both generations and the neighbourhood index, whose rim tables
-// grow with the sides not flagged 0), by either rule: the modified one marks
+// arrays of both generations and the neighbourhood index, whose rim and
+// crease tables grow with the sides not flagged 0), by either rule: the modified one marks
 // closed fans with a byte per vertex where the classic one marks placed
 // points with a byte per side. The mesh must be classified.
 struct IndexedPassSize {

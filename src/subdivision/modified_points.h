@@ -13,9 +13,12 @@
 //    that irregular end's stencil alone, which needs nothing of the other;
 //  - any other side flagged 0: the classic eight-point stencil at tension
 //    1/16, ghost corners standing in for missing ones;
-//  - a side not flagged 0 (a rim, a crack left by a weld, sides on top of
-//    each other): the classic rules, the four-point rule on rims and one
-//    point for all the sides on one pair of vertices (stencil_rules.h).
+//  - a side not flagged 0 (a rim, a crease, a crack left by a weld, sides on
+//    top of each other): the classic rules, the four-point rule on rims and
+//    crease lines and one point for all the sides on one pair of vertices
+//    (stencil_rules.h).
+// A vertex on a crease has no closed fan here (stencil_index.h), so the
+// sides beside a crease fall to the cases above that need no fan across it.
 // Every point is worked out in double precision and rounded once to float.
 #pragma once
 

@@ -17,8 +17,8 @@ struct SidePoints {
   BigArray<uint8_t>& placed;
   const uint32_t begin, end;
 
-  // The side's own point. A side flagged 0 whose stencil was found whole
-  // also places the first side running the other way on the same records,
+  // The side's own point. A side flagged 0 whose opposite corners were both
+  // found also places the first side running the other way on the same records,
   // when that one is flagged 0 too and in this piece: its stencil is the
   // same corners reversed. A side flagged 0 is always its own source, so
   // that side's slot wants exactly this point.
@@ -30,10 +30,10 @@ struct SidePoints {
       return;
     }
     ButterflyStencil stencil;
-    const bool whole = lookUpButterfly(lookup, Corner<uint32_t>{true, a, lookup.position(a)},
+    const bool reversible = lookUpButterfly(lookup, Corner<uint32_t>{true, a, lookup.position(a)},
                                        Corner<uint32_t>{true, b, lookup.position(b)}, stencil);
     set(side, butterflyPoint(stencil, t));
-    if (!whole) return;
+    if (!reversible) return;
     const uint32_t twin = lookup.firstSideFromTo(b, a);
     if (twin < begin || twin >= end || placed[twin] || lookup.flag(twin) != kFlagInterior) return;
     set(twin, butterflyPoint(reversedStencil(stencil), t));

@@ -112,6 +112,17 @@ void groupByRecords(StencilIndex& index, bool orderFans = false) {
       orderFans ? &index.closedFans : nullptr);
 }
 
+// The side's entry loses its far corner, which the lookups then take for a
+// missing one: no stencil reaches across a crease, and a lookup pays nothing
+// to know. A crease vertex's fan spans the crease, so the rules that read
+// fans leave it to the rules that stop at creases.
+void noteCrease(StencilIndex& index, uint32_t a, uint32_t b) {
+  addCreaseSide(index.creases, a, b);
+  SidesByStart& group = index.byRecords;
+  if (const SideEnd* entry = firstSide(group, a, b)) group.entries[entry - group.entries.data()].far = kNoSide;
+  if (index.closedFans.size() != 0) index.closedFans[a] = index.closedFans[b] = 0;
+}
+
 void indexSides(StencilIndex& index) {
   const std::size_t sideCount = index.corners.size();
   IndexLookup lookup{index};
@@ -123,6 +134,10 @@ void indexSides(StencilIndex& index) {
   for (uint32_t side = 0; side < sideCount; ++side) {
     const uint8_t flag = index.flags[side];
     if (flag == kFlagInterior || (flag == kFlagBoundary && lookup.hasTwin(side))) continue;
+    if (flag == kFlagCrease) {
+      noteCrease(index, lookup.start(side), lookup.end(side));
+      continue;
+    }
     keepFirstTwo(index.rimEndingAt, index.rimSides, index.weldedTo[lookup.end(side)], side);
     keepFirstTwo(index.rimStartingAt, index.rimSides, index.weldedTo[lookup.start(side)], side);
   }
@@ -198,6 +213,25 @@ void findPointSources(StencilIndex& index) {
       index.pointSource[side] = first.interior != kNoSide ? first.interior : first.any;
     }
   });
+}
+
+bool onRim(const StencilIndex& index, uint32_t v) {
+  return index.rimEndingAt.find(v, 0) != nullptr || index.rimStartingAt.find(v, 0) != nullptr;
+}
+
+// Settles the neighbour of a side's end v beyond its other end `from`
+// where creases decide it, and says whether they did: a crease side goes on
+// along its line through v unless v is a corner or on a rim as well, and a
+// rim side stops at a crease vertex, as at a corner. found is kNoSide where
+// the line stops.
+bool settledByCreases(const StencilIndex& index, uint32_t side, uint32_t v, uint32_t from, uint32_t& found) {
+  if (index.flags[side] == kFlagCrease) {
+    if (onRim(index, v) || !creaseLineBeyond(index.creases, v, from, found)) found = kNoSide;
+    return true;
+  }
+  if (!onCrease(index.creases, v)) return false;
+  found = kNoSide;
+  return true;
 }
 
 }  // namespace
@@ -287,6 +321,7 @@ bool IndexLookup::hasTwin(uint32_t side) const {
 }
 
 bool IndexLookup::rimBefore(uint32_t side, uint32_t& found) const {
+  if (!index.creases.empty() && settledByCreases(index, side, start(side), end(side), found)) return found != kNoSide;
   uint32_t other;
   if (!firstOtherRimSide(index.rimEndingAt, index.rimSides, index.weldedTo[start(side)], side, other))
     return false;
@@ -295,6 +330,7 @@ bool IndexLookup::rimBefore(uint32_t side, uint32_t& found) const {
 }
 
 bool IndexLookup::rimAfter(uint32_t side, uint32_t& found) const {
+  if (!index.creases.empty() && settledByCreases(index, side, end(side), start(side), found)) return found != kNoSide;
   uint32_t other;
   if (!firstOtherRimSide(index.rimStartingAt, index.rimSides, index.weldedTo[end(side)], side, other))
     return false;

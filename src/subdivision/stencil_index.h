@@ -26,6 +26,7 @@
 #include <cstdint>
 
 #include "big_array.h"
+#include "crease_lines.h"
 #include "mesh.h"
 #include "pair_table.h"
 #include "stencil_rules.h"
@@ -37,7 +38,7 @@ constexpr uint32_t kNoSide = 0xFFFFFFFFu;
 struct SideEnd {
   uint32_t end;   // the vertex it runs to
   uint32_t side;  // face * 3 + k
-  uint32_t far;   // first corner of its face that is neither end, or kNoSide
+  uint32_t far;   // first corner of its face that is neither end, or kNoSide (and for a crease side)
 };
 
 // Sides grouped by the vertex they leave, each group in side order, so the
@@ -70,6 +71,9 @@ struct StencilIndex {
   PairTable rimStartingAt;           // (welded start, 0) -> slot in rimSides
   BigArray<uint32_t> rimSides;    // two per slot: the first two rim sides
   BigArray<uint32_t> pointSource;  // side -> the side whose point it takes (itself if flagged 0)
+  // The crease lines of sides flagged kFlagCrease (indexed meshes only):
+  // their points follow the line, and corners are not looked up across them.
+  CreaseLines creases;
   // Filled only when the index is built with ordered fans (fan_order.h):
   // vertex -> 1 when its group of byRecords was put in order around it.
   BigArray<uint8_t> closedFans;
@@ -82,7 +86,8 @@ void buildStencilIndex(StencilIndex& index);
 // the identity), and leaves vertices empty, as no record stands behind a
 // number. With orderFans, every group of byRecords that forms one closed fan
 // is put in order around its vertex and marked in closedFans (fan_order.h);
-// the lookups answer as before, since such a group runs to each end once.
+// the lookups answer as before, since such a group runs to each end once. A
+// vertex on a crease side is never marked: its fan spans the crease.
 // Throws std::bad_alloc when its memory cannot be had.
 void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans = false);
 
@@ -100,10 +105,14 @@ struct IndexLookup {
   uint32_t start(uint32_t side) const { return index.corners[side]; }
   uint32_t end(uint32_t side) const { return index.corners[side - side % 3 + (side % 3 + 1) % 3]; }
   uint8_t flag(uint32_t side) const { return index.flags[side]; }
+  // Never across a crease: in byRecords a crease side has no far corner.
   bool corner(uint32_t p, uint32_t q, uint32_t& found) const;
   // The first side running from the record p to the record q, or kNoSide.
   uint32_t firstSideFromTo(uint32_t p, uint32_t q) const;
   bool hasTwin(uint32_t side) const;
+  // The point before and after a side along its rim or, for a side flagged
+  // kFlagCrease, its crease line. A line stops at a corner of the crease
+  // lines, and a rim stops where a crease meets it.
   bool rimBefore(uint32_t side, uint32_t& found) const;
   bool rimAfter(uint32_t side, uint32_t& found) const;
 };

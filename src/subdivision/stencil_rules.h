@@ -12,10 +12,13 @@
 // ghost corner reflected across the side it stands for (the wing beyond c1->b
 // is c1 + b - a), so a stencil lying in a plane gives a point in that plane.
 //
-// Any other side (flagged 1 with no twin: an open mesh's rim; or undecided)
-// takes the four-point rule -1/16, 9/16, 9/16, -1/16 over the rim point before
-// a, a, b and the rim point after b; a missing rim neighbour is replaced by
-// the side's own end point on that side (a before, b after).
+// Any other side (flagged 1 with no twin: an open mesh's rim; undecided; or
+// a crease of an indexed mesh, crease_lines.h) takes the four-point rule
+// -1/16, 9/16, 9/16, -1/16 over the rim point before a, a, b and the rim
+// point after b, along the crease line for a crease; a missing rim
+// neighbour is replaced by the side's own end point on that side (a before,
+// b after). A lookup may say no corner lies beyond a side (a crease), which
+// makes that corner a ghost as a missing one is.
 //
 // Sides on top of each other: of the sides between the same two positions
 // (either direction: fins, repeated triangles, pieces meeting by position),
@@ -88,9 +91,10 @@ Corner<Handle> cornerBeyond(const Lookup& lookup, const Corner<Handle>& p, const
 }
 
 // The butterfly stencil of the side a->b, every corner looked up or made a
-// ghost as the rules say. True when every corner was found, none a ghost:
-// the stencil of b->a then makes the very same lookups in another order, so
-// it is this one reversed (see reversedStencil).
+// ghost as the rules say. True when both opposite corners were found: the
+// stencil of b->a then makes the very same lookups in another order, and
+// mirrors every missing wing across the same side from the same corner, so
+// it is this one reversed (see reversedStencil), ghosts and all.
 template <typename Lookup, typename Handle>
 bool lookUpButterfly(const Lookup& lookup, const Corner<Handle>& a, const Corner<Handle>& b,
                      ButterflyStencil& s) {
@@ -105,7 +109,7 @@ bool lookUpButterfly(const Lookup& lookup, const Corner<Handle>& a, const Corner
   const Corner<Handle> w4 = cornerBeyond(lookup, b, c2, a.position);
   s = {a.position, b.position, c1.position, c2.position,
        w1.position, w2.position, w3.position, w4.position};
-  return c1.found && c2.found && w1.found && w2.found && w3.found && w4.found;
+  return c1.found && c2.found;
 }
 
 // The stencil of b->a from that of a->b, when lookUpButterfly found every

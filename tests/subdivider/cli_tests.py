@@ -129,7 +129,7 @@ def main():
   try:
     shown = checks.run("--help")
     checks.expect(shown.returncode == 0, "--help exits with status 0")
-    for option in (b"-n, --passes", b"-o, --output", b"--tension", b"--max-edge", b"--progress"):
+    for option in (b"-n, --passes", b"-o, --output", b"--tension", b"--max-edge", b"--crease-angle", b"--progress"):
       checks.expect(option in shown.stdout, "--help names " + option.decode())
 
     source = os.path.join(scratch, "awkward.obj")
@@ -152,6 +152,20 @@ def main():
     bad = checks.run(source, "--passes", "many")
     checks.expect(bad.returncode == 2 and bad.stdout == b"", "a bad option ends with status 2 and no mesh")
     checkMaxEdge(checks, scratch)
+
+    for angle in ("-1", "-0.5", "181", "180.001", "nan", "inf", "abc", "30deg", ""):
+      refused = checks.run(source, "--crease-angle", angle)
+      lines = refused.stderr.decode().splitlines()
+      checks.expect(refused.returncode == 2 and refused.stdout == b"" and len(lines) == 1 and
+                    lines[0].startswith("meshsubdivide: ") and "crease angle" in lines[0],
+                    "--crease-angle %r is refused with status 2 and one line: %d %r" % (angle, refused.returncode, lines))
+    missing_angle = checks.run(source, "--crease-angle")
+    checks.expect(missing_angle.returncode == 2 and len(missing_angle.stderr.decode().splitlines()) == 1,
+                  "--crease-angle without its value is refused with one line")
+    for angle in ("0", "180", "30.5"):
+      creased = checks.run(source, "--crease-angle=" + angle, "-o", output)
+      checks.expect(creased.returncode == 0 and creased.stderr == b"",
+                    "--crease-angle=%s is taken: %d %r" % (angle, creased.returncode, creased.stderr))
   finally:
     shutil.rmtree(scratch, ignore_errors=True)
   return 1 if checks.failures else 0

@@ -173,14 +173,18 @@ TEST(SubdivideOptions, UsualFormsAndOneLineForEachMistake) {
   };
   SubdivideSettings settings;
   std::string error;
-  ASSERT_TRUE(parse({"-n3", "--output=o.obj", "-t", "0.0625", "--", "-in.obj"}, settings, error)) << error;
+  ASSERT_TRUE(parse({"-n3", "--output=o.obj", "-t", "0.0625", "--crease-angle", "45", "--", "-in.obj"}, settings,
+                    error))
+      << error;
+  EXPECT_EQ(settings.creaseAngle, 45.0);
   EXPECT_EQ(settings.passes, 3);
   EXPECT_EQ(settings.output, "o.obj");
   EXPECT_EQ(settings.tension, 0.0625f);
   EXPECT_EQ(settings.input, "-in.obj");
   const std::vector<std::vector<const char*>> mistakes = {
       {"in.obj", "-n"}, {"in.obj", "-n", "-1"}, {"in.obj", "--passes=2x"}, {"in.obj", "--tension", "nan"},
-      {"in.obj", "-o"}, {"in.obj", "--frobnicate"}, {"a.obj", "b.obj"},    {}};
+      {"in.obj", "-o"}, {"in.obj", "--frobnicate"}, {"a.obj", "b.obj"},    {},
+      {"in.obj", "--crease-angle", "-1"}, {"in.obj", "--crease-angle=180.5"}, {"in.obj", "--crease-angle"}};
   for (const auto& mistake : mistakes) {
     SubdivideSettings ignored;
     error.clear();
