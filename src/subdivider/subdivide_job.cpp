@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "obj_reading.h"
+#include "mesh_file.h"
 #include "obj_writing.h"
 #include "output_file.h"
 #include "pass_budget.h"
@@ -19,7 +19,7 @@ struct Job {
   const SubdivideSettings& settings;
   std::FILE* err;
   Progress progress;
-  IndexedMesh mesh;
+  SurfaceMesh surface;
   uint64_t inputVertices = 0;
   uint64_t inputTriangles = 0;
 };
@@ -42,25 +42,49 @@ bool toStandardOutput(const SubdivideSettings& settings) {
   return settings.output.empty() || settings.output == "-";
 }
 
+MeshFormat outputFormat(const SubdivideSettings& settings) {
+  MeshFormat format = MeshFormat::Obj;
+  if (settings.formatGiven) return settings.format;
+  if (!toStandardOutput(settings)) formatOfOutputName(settings.output, format);
+  return format;
+}
+
+void note(Job& job, const std::string& file, const std::string& what) {
+  endProgress(job.progress);
+  std::fprintf(job.err, "meshsubdivide: %s: %s\n", file.c_str(), what.c_str());
+}
+
 int readInput(Job& job) {
   const std::string& path = job.settings.input;
   try {
     std::string cause;
-    if (!readObjMesh(path.c_str(), job.mesh, cause)) return fail(job, path, cause, kStatusUnusable);
+    MeshReadReport report;
+    if (!readMeshFile(path, job.surface, report, cause)) return fail(job, path, cause, kStatusUnusable);
+    for (const std::string& line : report.notes) note(job, path, line);
   } catch (const std::bad_alloc&) {
     return fail(job, path, "cannot read: out of memory", kStatusUnusable);
   }
-  job.inputVertices = job.mesh.vertexCount();
-  job.inputTriangles = job.mesh.triangleCount();
+  job.inputVertices = job.surface.mesh.vertexCount();
+  job.inputTriangles = job.surface.mesh.triangleCount();
   return kStatusWritten;
+}
+
+// One pass over positions and triangles; the attributes, which it does not
+// carry, go.
+void subdivideSurfacePass(SurfaceMesh& surface, const IndexedRule& rule) {
+  subdivideIndexed(surface.mesh, rule);
+  surface.attributes = MeshAttributes();
 }
 
 // What the viewer says of a pass it does not make, with the pass named.
 int makePasses(Job& job) {
   const std::string& path = job.settings.input;
   const int passes = job.settings.passes;
+  const MeshAttributes& attributes = job.surface.attributes;
+  if (passes > 0 && !job.settings.positionsOnly && (!attributes.empty() || !attributes.materialLibraries.empty()))
+    note(job, path, "texture coordinates, normals, colours, materials and groups not written: passes carry positions only");
   for (int pass = 1; pass <= passes; ++pass) {
-    const IndexedPassSize size = indexedPassSize(job.mesh);
+    const IndexedPassSize size = indexedPassSize(job.surface.mesh);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
     const uint64_t needs = size.bytes + kWriteBufferBytes;
     char line[200];
@@ -76,10 +100,11 @@ int makePasses(Job& job) {
       return fail(job, path, line, kStatusTooLarge);
     }
     noteProgress(job.progress, "pass " + std::to_string(pass) + " of " + std::to_string(passes) + ": " +
-                                   withThousands(job.mesh.triangleCount()) + " triangles into " +
+                                   withThousands(job.surface.mesh.triangleCount()) + " triangles into " +
                                    withThousands(size.triangles));
     try {
-      subdivideIndexed(job.mesh, IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
+      subdivideSurfacePass(job.surface,
+                           IndexedRule{job.settings.modifiedRule, static_cast<double>(job.settings.tension)});
     } catch (const std::bad_alloc&) {
       std::snprintf(line, sizeof line, "%s not made: out of memory (it needs %.1f MiB of memory)", which.c_str(),
                     mebibytes(needs));
@@ -95,8 +120,8 @@ std::string headerComment(const Job& job) {
   const std::string rule = job.settings.modifiedRule ? std::string("modified rule") : std::string("tension ") + tension;
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.settings.passes) +
          ", " + rule + "; in " + std::to_string(job.inputVertices) + " vertices and " +
-         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.vertexCount()) +
-         " vertices and " + std::to_string(job.mesh.triangleCount()) + " triangles";
+         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.surface.mesh.vertexCount()) +
+         " vertices and " + std::to_string(job.surface.mesh.triangleCount()) + " triangles";
 }
 
 struct WriteNote {
@@ -113,7 +138,7 @@ void noteWrite(void* context, uint64_t done, uint64_t all) {
 }  // namespace
 
 int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE* err) {
-  Job job{settings, err, startProgress(err, isTerminal(err), settings.progress), IndexedMesh(), 0, 0};
+  Job job{settings, err, startProgress(err, isTerminal(err), settings.progress), SurfaceMesh(), 0, 0};
   const bool toFile = !toStandardOutput(settings);
   if (toFile && (settings.output == settings.input || sameFile(settings.input, settings.output)))
     return fail(job, settings.output, "is the input file; name another output", kStatusUnusable);
@@ -132,18 +157,34 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
     return status;
   }
 
-  WriteNote note{job, toFile ? settings.output : std::string("standard output")};
-  noteProgress(job.progress, "writing " + note.name);
-  if (!writeObj(job.mesh, headerComment(job), toFile ? output.stream : out, noteWrite, &note)) {
+  MeshWriteSettings written;
+  written.format = outputFormat(settings);
+  written.ascii = settings.ascii;
+  written.positionsOnly = settings.positionsOnly;
+  written.comment = headerComment(job);
+  const std::string dropped = droppedAttributes(job.surface, written);
+  const std::string name = toFile ? settings.output : std::string("standard output");
+  if (!dropped.empty()) note(job, name, dropped + " not written: the format holds none");
+  WriteNote progressNote{job, name};
+  written.progress = noteWrite;
+  written.context = &progressNote;
+  noteProgress(job.progress, "writing " + name);
+  bool writtenWhole = false;
+  try {
+    writtenWhole = writeMeshFile(job.surface, written, toFile ? output.stream : out);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+  }
+  if (!writtenWhole) {
     const std::string reason = std::strerror(errno);
     if (toFile) abandonOutput(output);
-    return fail(job, note.name, "cannot write: " + reason, kStatusUnusable);
+    return fail(job, name, "cannot write: " + reason, kStatusUnusable);
   }
   if (toFile && !finishOutput(output, cause)) return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f s", secondsSince(job.progress));
-  noteProgress(job.progress, "wrote " + note.name + ": " + withThousands(job.mesh.vertexCount()) + " vertices, " +
-                                 withThousands(job.mesh.triangleCount()) + " triangles in " + seconds);
+  noteProgress(job.progress, "wrote " + name + ": " + withThousands(job.surface.mesh.vertexCount()) + " vertices, " +
+                                 withThousands(job.surface.mesh.triangleCount()) + " triangles in " + seconds);
   endProgress(job.progress);
   return kStatusWritten;
 }
