@@ -4,41 +4,66 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <utility>
 
 #include "platform.h"
 #include "vertex_weld.h"
 
-void weldedMesh(const MeshContent& content, IndexedMesh& mesh) {
+namespace {
+
+// Welds the positions into welded and renumbers corners, which name
+// positions, to name welded ones.
+// Positions are moved out when the weld leaves every one standing alone.
+void weldInto(BigArray<FloatPoint>& positions, const BigArray<uint8_t>& usable, BigArray<uint32_t>& corners,
+              BigArray<FloatPoint>& welded) {
+  bool allUsable = true;
+  for (uint8_t mark : usable) allUsable &= mark != 0;
+  // Unusable positions are left out of the weld and of the result.
   BigArray<uint32_t> usableNumber;
   BigArray<FloatPoint> usablePositions;
-  usableNumber.reserve(content.positions.size());
-  for (std::size_t v = 0; v < content.positions.size(); ++v) {
-    usableNumber.push_back(static_cast<uint32_t>(usablePositions.size()));
-    if (content.usable[v]) usablePositions.push_back(content.positions[v]);
+  if (!allUsable) {
+    usableNumber.reserve(positions.size());
+    for (std::size_t v = 0; v < positions.size(); ++v) {
+      usableNumber.push_back(static_cast<uint32_t>(usablePositions.size()));
+      if (usable[v]) usablePositions.push_back(positions[v]);
+    }
   }
+  const BigArray<FloatPoint>& candidates = allUsable ? positions : usablePositions;
   VertexWeld weld;
-  weldPositions(usablePositions, weld);
+  weldPositions(candidates, weld);
+  if (allUsable && weld.identity) {
+    welded = std::move(positions);
+    return;
+  }
   // A weld is never larger than the number it serves, so it is numbered first.
-  BigArray<uint32_t> meshNumber(usablePositions.size());
-  mesh.positions.clear();
-  for (std::size_t u = 0; u < usablePositions.size(); ++u) {
+  BigArray<uint32_t> meshNumber(candidates.size());
+  welded.clear();
+  for (std::size_t u = 0; u < candidates.size(); ++u) {
     if (weld.weldedTo[u] == u) {
-      meshNumber[u] = static_cast<uint32_t>(mesh.positions.size());
-      mesh.positions.push_back(usablePositions[u]);
+      meshNumber[u] = static_cast<uint32_t>(welded.size());
+      welded.push_back(candidates[u]);
     } else {
       meshNumber[u] = meshNumber[weld.weldedTo[u]];
     }
   }
-  mesh.corners.resize(content.triangles.size());
-  for (std::size_t i = 0; i < content.triangles.size(); ++i)
-    mesh.corners[i] = meshNumber[usableNumber[content.triangles[i]]];
+  for (uint32_t& corner : corners) corner = meshNumber[allUsable ? corner : usableNumber[corner]];
+}
+
+}  // namespace
+
+void weldedMesh(const MeshContent& content, IndexedMesh& mesh) {
+  mesh.corners = content.triangles;
+  BigArray<FloatPoint> positions = content.positions;
+  weldInto(positions, content.usable, mesh.corners, mesh.positions);
   classifySides(mesh);
 }
 
 void weldedSurface(MeshContent& content, SurfaceMesh& surface) {
-  weldedMesh(content, surface.mesh);
+  surface.mesh.corners = std::move(content.triangles);
+  surface.mesh.flags.clear();
+  weldInto(content.positions, content.usable, surface.mesh.corners, surface.mesh.positions);
   surface.attributes = std::move(content.attributes);
 }
 
@@ -56,7 +81,7 @@ void finishCornerTable(CornerValues& table, unsigned width, std::size_t corners)
   table.ofCorner.resize(corners, kNoValue);
 }
 
-bool readWholeFile(const char* path, std::string& text, std::string& error) {
+bool readWholeFile(const char* path, FileBytes& bytes, std::string& error) {
   if (isDirectory(path)) {
     error = "is a directory";
     return false;
@@ -66,18 +91,22 @@ bool readWholeFile(const char* path, std::string& text, std::string& error) {
     error = std::strerror(errno);
     return false;
   }
-  // The size is a hint for one read into one buffer; a file that grows or
-  // shrinks meanwhile (a pipe, a file being written) is read to its end.
+  // The size is a hint for one read into one buffer, left unfilled until
+  // read; a file that grows meanwhile (a pipe, a file being written) is
+  // read to its end all the same.
   std::error_code unknown;
   const std::uintmax_t hint = std::filesystem::file_size(path, unknown);
-  text.clear();
-  if (!unknown && hint > 0) {
-    text.resize(static_cast<std::size_t>(hint));
-    text.resize(std::fread(&text[0], 1, text.size(), file));
+  std::size_t room = !unknown && hint < SIZE_MAX / 2 ? static_cast<std::size_t>(hint) + 1 : std::size_t(1) << 16;
+  bytes.data.reset(new char[room]);
+  bytes.size = 0;
+  for (;;) {
+    bytes.size += std::fread(bytes.data.get() + bytes.size, 1, room - bytes.size, file);
+    if (bytes.size < room) break;
+    std::unique_ptr<char[]> larger(new char[2 * room]);
+    std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+    bytes.data = std::move(larger);
+    room *= 2;
   }
-  char chunk[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
   const bool failed = std::ferror(file) != 0;
   const int cause = errno;
   std::fclose(file);

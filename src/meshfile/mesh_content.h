@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "big_array.h"
@@ -36,6 +37,8 @@ void weldedMesh(const MeshContent& content, IndexedMesh& mesh);
 
 // The same weld, with the content's attributes moved into the surface:
 // welding renumbers vertices, not corners, so every corner keeps its values.
+// The sides are left unclassified (flags empty): a conversion without
+// passes never needs them, and classifying costs as much as the weld.
 void weldedSurface(MeshContent& content, SurfaceMesh& surface);
 
 // Sets the number of value `value` at corner `corner` of table, growing the
@@ -48,7 +51,13 @@ void setCornerValue(CornerValues& table, std::size_t corner, uint32_t value);
 // cleared otherwise.
 void finishCornerTable(CornerValues& table, unsigned width, std::size_t corners);
 
+// A file's bytes, as read.
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+};
+
 // The file's whole content. False, with the cause in error (as strerror
 // words it, or "is a directory"), when it cannot be read. Throws
 // std::bad_alloc when it does not fit in memory.
-bool readWholeFile(const char* path, std::string& text, std::string& error);
+bool readWholeFile(const char* path, FileBytes& bytes, std::string& error);

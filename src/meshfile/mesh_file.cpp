@@ -29,16 +29,17 @@ bool parseContent(const std::string& path, const DetectedFormat& format, MeshCon
     cause = "cannot read as " + format.name + ": " + cause;
     return false;
   }
-  std::string bytes;
+  FileBytes bytes;
   if (!readWholeFile(path.c_str(), bytes, cause)) {
     cause = "cannot read: " + cause;
     return false;
   }
+  const char* data = bytes.data.get();
   switch (format.format) {
-    case MeshFormat::Ply: return parsePlyBytes(bytes.data(), bytes.size(), content, cause);
-    case MeshFormat::Stl: return parseStlBytes(bytes.data(), bytes.size(), content, cause);
-    case MeshFormat::Off: return parseOffBytes(bytes.data(), bytes.size(), content, cause);
-    default: parseObjText(bytes.data(), bytes.size(), content); return true;
+    case MeshFormat::Ply: return parsePlyBytes(data, bytes.size, content, cause);
+    case MeshFormat::Stl: return parseStlBytes(data, bytes.size, content, cause);
+    case MeshFormat::Off: return parseOffBytes(data, bytes.size, content, cause);
+    default: parseObjText(data, bytes.size, content); return true;
   }
 }
 

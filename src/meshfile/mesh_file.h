@@ -4,8 +4,9 @@
 //
 // The caller owns the SurfaceMesh; a read replaces it whole, and a failed
 // read leaves it unspecified. Invariants after a successful read: the mesh
-// is welded (mesh_content.h), classified, holds at least one triangle, and
-// its attributes keep mesh_attributes.h's invariants.
+// is welded (mesh_content.h) but not classified (flags empty: classifySides
+// before a pass), holds at least one triangle, and its attributes keep
+// mesh_attributes.h's invariants.
 #pragma once
 
 #include <cstdio>

@@ -235,12 +235,12 @@ void parseObjText(const char* text, std::size_t size, MeshContent& content) {
 bool readObjMesh(const char* path, IndexedMesh& mesh, std::string& cause) {
   MeshContent content;
   {
-    std::string text;
-    if (!readWholeFile(path, text, cause)) {
+    FileBytes bytes;
+    if (!readWholeFile(path, bytes, cause)) {
       cause = "cannot read: " + cause;
       return false;
     }
-    parseObjText(text.data(), text.size(), content);
+    parseObjText(bytes.data.get(), bytes.size, content);
   }
   if (content.triangles.empty()) {
     cause = "holds no triangle (no f statement whose corners are vertices with three coordinates)";

@@ -56,7 +56,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
   const MeshAttributes& attributes = surface.attributes;
   SplitVertices split;
   splitVertices(surface, false, false, attributes.colors.present(), split);
-  const std::size_t vertices = split.meshVertex.size();
+  const std::size_t vertices = writtenVertexCount(split, surface.mesh);
   const std::size_t triangles = mesh.triangleCount();
   WriteBuffer buffer = startBuffer(stream, settings, vertices + triangles);
   putText(buffer, "# ");
@@ -65,8 +65,8 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
   for (const std::string& library : attributes.materialLibraries) putNamed(buffer, "mtllib", library);
   const CornerValues& colors = attributes.colors;
   for (std::size_t v = 0; v < vertices; ++v) {
-    char* out = formatVertexLine(room(buffer, kMostBytesPerLine + 3 * 17), mesh.positions[split.meshVertex[v]]);
-    const uint32_t corner = split.firstCorner[v];
+    char* out = formatVertexLine(room(buffer, kMostBytesPerLine + 3 * 17), mesh.positions[meshVertexOf(split, v)]);
+    const uint32_t corner = firstCornerOf(split, v);
     const uint32_t color = colors.present() && corner != kNoValue ? colors.ofCorner[corner] : kNoValue;
     if (color != kNoValue) {
       --out;  // the line end, put back after the colour
@@ -93,7 +93,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
     *out++ = 'f';
     for (std::size_t k = 0; k < 3; ++k) {
       *out++ = ' ';
-      out = putCorner(out, attributes, split.ofCorner[3 * t + k], 3 * t + k);
+      out = putCorner(out, attributes, writtenVertexOf(split, surface.mesh, 3 * t + k), 3 * t + k);
     }
     *out++ = '\n';
     advance(buffer, out);

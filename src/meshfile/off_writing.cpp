@@ -9,7 +9,7 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
   const bool colored = !settings.positionsOnly && colors.present();
   SplitVertices split;
   splitVertices(surface, false, false, colored, split);
-  const std::size_t vertices = split.meshVertex.size();
+  const std::size_t vertices = writtenVertexCount(split, surface.mesh);
   const std::size_t triangles = surface.mesh.triangleCount();
   WriteBuffer buffer = startBuffer(stream, settings, vertices + triangles);
   std::string header = colored ? "COFF\n" : "OFF\n";
@@ -17,7 +17,7 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
   header += std::to_string(vertices) + " " + std::to_string(triangles) + " 0\n";
   putText(buffer, header.data(), header.size());
   for (std::size_t v = 0; v < vertices; ++v) {
-    const FloatPoint& p = surface.mesh.positions[split.meshVertex[v]];
+    const FloatPoint& p = surface.mesh.positions[meshVertexOf(split, v)];
     char* out = room(buffer, 8 * 17 + 1);
     out = formatFloat(out, p.x);
     *out++ = ' ';
@@ -26,7 +26,7 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
     out = formatFloat(out, p.z);
     if (colored) {
       static const float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-      const uint32_t corner = split.firstCorner[v];
+      const uint32_t corner = firstCornerOf(split, v);
       const uint32_t value = corner == kNoValue ? kNoValue : colors.ofCorner[corner];
       const float* c = value == kNoValue ? kWhite : colors.values.data() + std::size_t(value) * colors.width;
       for (unsigned k = 0; k < colors.width; ++k) {
@@ -47,7 +47,7 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
     *out++ = '3';
     for (int k = 0; k < 3; ++k) {
       *out++ = ' ';
-      out = formatWhole(out, split.ofCorner[3 * t + k]);
+      out = formatWhole(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
     }
     *out++ = '\n';
     advance(buffer, out);

@@ -34,19 +34,26 @@ Role roleOf(const PlyProperty& property) {
 
 bool isWhole(PlyType type) { return type != PlyType::Float32 && type != PlyType::Float64; }
 
+template <typename T>
+T loadAs(const unsigned char* p, bool swap) {
+  unsigned char bytes[sizeof(T)];
+  std::memcpy(bytes, p, sizeof(T));
+  if (swap) std::reverse(bytes, bytes + sizeof(T));
+  T value;
+  std::memcpy(&value, bytes, sizeof(T));
+  return value;
+}
+
 double loadScalar(const unsigned char* p, PlyType type, bool swap) {
-  unsigned char bytes[8];
-  const std::size_t n = plyTypeBytes(type);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = swap ? p[n - 1 - i] : p[i];
   switch (type) {
-    case PlyType::Int8: return static_cast<int8_t>(bytes[0]);
-    case PlyType::Uint8: return bytes[0];
-    case PlyType::Int16: { int16_t v; std::memcpy(&v, bytes, 2); return v; }
-    case PlyType::Uint16: { uint16_t v; std::memcpy(&v, bytes, 2); return v; }
-    case PlyType::Int32: { int32_t v; std::memcpy(&v, bytes, 4); return v; }
-    case PlyType::Uint32: { uint32_t v; std::memcpy(&v, bytes, 4); return v; }
-    case PlyType::Float32: { float v; std::memcpy(&v, bytes, 4); return v; }
-    case PlyType::Float64: { double v; std::memcpy(&v, bytes, 8); return v; }
+    case PlyType::Int8: return loadAs<int8_t>(p, swap);
+    case PlyType::Uint8: return loadAs<uint8_t>(p, swap);
+    case PlyType::Int16: return loadAs<int16_t>(p, swap);
+    case PlyType::Uint16: return loadAs<uint16_t>(p, swap);
+    case PlyType::Int32: return loadAs<int32_t>(p, swap);
+    case PlyType::Uint32: return loadAs<uint32_t>(p, swap);
+    case PlyType::Float32: return loadAs<float>(p, swap);
+    case PlyType::Float64: return loadAs<double>(p, swap);
   }
   return 0.0;
 }
@@ -79,6 +86,21 @@ struct BinaryBody {
     return plyTypeBytes(property.list ? property.countType : property.type);
   }
   static std::size_t itemBytes(PlyType type) { return plyTypeBytes(type); }
+  // The common face, a byte count of 3 and 32-bit indices, read at once;
+  // false (nothing read) for any other.
+  bool triangle(const PlyProperty& property, uint32_t corners[3]) {
+    if (property.countType != PlyType::Uint8 || plyTypeBytes(property.type) != 4 || left() < 13 ||
+        data[offset] != 3)
+      return false;
+    const bool isSigned = property.type == PlyType::Int32;
+    for (int k = 0; k < 3; ++k) {
+      const uint32_t index = loadAs<uint32_t>(data + offset + 1 + 4 * k, swap);
+      // A negative signed index is out of every range, as a huge one is.
+      corners[k] = isSigned && index > uint32_t(INT32_MAX) ? UINT32_MAX : index;
+    }
+    offset += 13;
+    return true;
+  }
   bool skipItems(PlyType type, uint64_t count) {
     if (count > left() / plyTypeBytes(type)) return false;
     offset += static_cast<std::size_t>(count) * plyTypeBytes(type);
@@ -118,6 +140,7 @@ struct TextBody {
   // A value takes a character and a space at least.
   static std::size_t leastBytes(const PlyProperty&) { return 2; }
   static std::size_t itemBytes(PlyType) { return 2; }
+  bool triangle(const PlyProperty&, uint32_t[3]) { return false; }
   bool skipItems(PlyType type, uint64_t count) {
     double ignored;
     for (uint64_t i = 0; i < count; ++i)
@@ -260,6 +283,15 @@ bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshCon
         if (!readProperty(body, property, element, ignored, cause)) return false;
         continue;
       }
+      uint32_t fast[3];
+      if (body.triangle(property, fast)) {
+        if (fast[0] < vertices && fast[1] < vertices && fast[2] < vertices) {
+          for (uint32_t corner : fast) content.triangles.push_back(corner);
+        } else {
+          ++content.facesSkipped;
+        }
+        continue;
+      }
       double value;
       uint64_t count = 0;
       if (!body.scalar(property.countType, value) || !wholeCount(value, count))
@@ -279,8 +311,11 @@ bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshCon
         ++content.facesSkipped;
         continue;
       }
-      for (std::size_t k = 1; k + 1 < corners.size(); ++k)
-        content.triangles.insert(content.triangles.end(), {corners[0], corners[k], corners[k + 1]});
+      for (std::size_t k = 1; k + 1 < corners.size(); ++k) {
+        content.triangles.push_back(corners[0]);
+        content.triangles.push_back(corners[k]);
+        content.triangles.push_back(corners[k + 1]);
+      }
     }
   }
   return true;

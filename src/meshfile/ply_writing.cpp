@@ -46,12 +46,12 @@ char* putValue(char* out, float x, bool ascii) {
 char* putVertex(char* out, const SurfaceMesh& surface, const PlyLayout& layout, const SplitVertices& split,
                 std::size_t v, bool ascii) {
   static const float kZeros[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  const FloatPoint& p = surface.mesh.positions[split.meshVertex[v]];
+  const FloatPoint& p = surface.mesh.positions[meshVertexOf(split, v)];
   out = putValue(out, p.x, ascii);
   out = putValue(out, p.y, ascii);
   out = putValue(out, p.z, ascii);
   const MeshAttributes& attributes = surface.attributes;
-  const uint32_t corner = split.firstCorner[v];
+  const uint32_t corner = firstCornerOf(split, v);
   if (layout.normals) {
     const float* n = valueOf(attributes.normals, corner, kZeros);
     for (int k = 0; k < 3; ++k) out = putValue(out, n[k], ascii);
@@ -87,7 +87,7 @@ bool writePly(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
                          keep && attributes.colors.present(), attributes.colors.width == 4, attributes.colorsWereBytes};
   SplitVertices split;
   splitVertices(surface, layout.uv, layout.normals, layout.colors, split);
-  const std::size_t vertices = split.meshVertex.size();
+  const std::size_t vertices = writtenVertexCount(split, surface.mesh);
   const std::size_t triangles = surface.mesh.triangleCount();
   WriteBuffer buffer = startBuffer(stream, settings, vertices + triangles);
   const std::string header = plyHeader(surface, layout, settings, vertices);
@@ -105,12 +105,12 @@ bool writePly(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
       *out++ = '3';
       for (int k = 0; k < 3; ++k) {
         *out++ = ' ';
-        out = formatWhole(out, split.ofCorner[3 * t + k]);
+        out = formatWhole(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
       }
       *out++ = '\n';
     } else {
       *out++ = 3;
-      for (int k = 0; k < 3; ++k) out = putUint32(out, split.ofCorner[3 * t + k]);
+      for (int k = 0; k < 3; ++k) out = putUint32(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
     }
     advance(buffer, out);
     recordDone(buffer, vertices + t + 1);

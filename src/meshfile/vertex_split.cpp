@@ -25,6 +25,9 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
   const IndexedMesh& mesh = surface.mesh;
   const MeshAttributes& attributes = surface.attributes;
   const std::size_t vertices = mesh.vertexCount();
+  split.identity = !(byUv && attributes.uv.present()) && !(byNormals && attributes.normals.present()) &&
+                   !(byColors && attributes.colors.present());
+  if (split.identity) return;
   split.meshVertex.resize(vertices);
   for (std::size_t v = 0; v < vertices; ++v) split.meshVertex[v] = static_cast<uint32_t>(v);
   split.firstCorner.assign(vertices, kNoValue);

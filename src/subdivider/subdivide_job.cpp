@@ -83,6 +83,13 @@ int makePasses(Job& job) {
   const MeshAttributes& attributes = job.surface.attributes;
   if (passes > 0 && !job.settings.positionsOnly && (!attributes.empty() || !attributes.materialLibraries.empty()))
     note(job, path, "texture coordinates, normals, colours, materials and groups not written: passes carry positions only");
+  if (passes > 0) {
+    try {
+      classifySides(job.surface.mesh);
+    } catch (const std::bad_alloc&) {
+      return fail(job, path, "cannot read: out of memory", kStatusUnusable);
+    }
+  }
   for (int pass = 1; pass <= passes; ++pass) {
     const IndexedPassSize size = indexedPassSize(job.surface.mesh);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);

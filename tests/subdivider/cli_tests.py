@@ -60,7 +60,7 @@ def writtenTriangles(text):
     if words and words[0] == "v":
       vertices.append(tuple(floatBits(float(w)) for w in words[1:4]))
     elif words and words[0] == "f":
-      triangles.append(tuple(vertices[int(w) - 1] for w in words[1:4]))
+      triangles.append(tuple(vertices[int(w.split("/")[0]) - 1] for w in words[1:4]))
   return triangles
 
 

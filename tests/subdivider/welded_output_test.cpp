@@ -43,9 +43,10 @@ IndexedMesh meshOfText(const std::string& text) {
 std::string textOf(const TestMesh& mesh) { return objText(mesh.positions, mesh.triangles); }
 
 std::string fileText(const std::string& path) {
-  std::string text, error;
-  EXPECT_TRUE(readWholeFile(path.c_str(), text, error)) << error;
-  return text;
+  FileBytes bytes;
+  std::string error;
+  EXPECT_TRUE(readWholeFile(path.c_str(), bytes, error)) << error;
+  return std::string(bytes.data.get(), bytes.size);
 }
 
 struct Counts {
