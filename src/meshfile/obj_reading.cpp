@@ -62,7 +62,8 @@ struct ObjReader {
   std::map<std::tuple<std::string, std::string, std::string>, uint32_t> groupNumbers;
   FaceGroup current;
   uint32_t currentGroup = 0;
-  bool groupNamed = false;
+  bool groupNamed = false;    // a name came: every triangle has a group
+  bool groupPending = false;  // a name came since the last triangle
 };
 
 std::string restOfLine(const std::vector<Word>& words) {
@@ -99,25 +100,26 @@ void addValue(const std::vector<Word>& words, std::size_t width, CornerValues& t
   ++count;
 }
 
-// Triangles read before the first usemtl, g or o belong to a group of no
-// names, the first of the list.
-void nameGroup(ObjReader& reader) {
+// A group joins the list when a triangle is first made in it, so that
+// statements naming a group one field at a time ("o", "g", "usemtl") add one
+// group, not three. Triangles made before the first name belong to a group
+// of no names.
+uint32_t groupOfNextTriangle(ObjReader& reader) {
   MeshAttributes& attributes = reader.content.attributes;
-  if (!reader.groupNamed && !reader.content.triangles.empty()) {
+  if (!reader.groupPending) return reader.currentGroup;
+  reader.groupPending = false;
+  // The triangle asking is already among the content's.
+  const std::size_t before = reader.content.triangles.size() / 3 - 1;
+  if (attributes.groupOfTriangle.size() < before) {
     reader.groupNumbers.emplace(std::make_tuple(std::string(), std::string(), std::string()), 0);
     attributes.groups.push_back(FaceGroup());
-    attributes.groupOfTriangle.assign(reader.content.triangles.size() / 3, 0);
+    attributes.groupOfTriangle.assign(before, 0);
   }
   const auto key = std::make_tuple(reader.current.material, reader.current.group, reader.current.object);
-  const auto found = reader.groupNumbers.find(key);
-  if (found != reader.groupNumbers.end()) {
-    reader.currentGroup = found->second;
-  } else {
-    reader.currentGroup = static_cast<uint32_t>(reader.content.attributes.groups.size());
-    reader.groupNumbers.emplace(key, reader.currentGroup);
-    reader.content.attributes.groups.push_back(reader.current);
-  }
-  reader.groupNamed = true;
+  const auto found = reader.groupNumbers.emplace(key, static_cast<uint32_t>(attributes.groups.size()));
+  if (found.second) attributes.groups.push_back(reader.current);
+  reader.currentGroup = found.first->second;
+  return reader.currentGroup;
 }
 
 void addFace(const std::vector<Word>& words, ObjReader& reader) {
@@ -154,7 +156,10 @@ void addFace(const std::vector<Word>& words, ObjReader& reader) {
       if (corner->normal != kNoValue) setCornerValue(attributes.normals, content.triangles.size(), corner->normal);
       content.triangles.push_back(corner->vertex);
     }
-    if (reader.groupNamed) attributes.groupOfTriangle.push_back(reader.currentGroup);
+    if (reader.groupNamed) {
+      const uint32_t group = groupOfNextTriangle(reader);
+      attributes.groupOfTriangle.push_back(group);
+    }
   }
   content.cornersBereft += bereft;
 }
@@ -176,7 +181,8 @@ void addStatement(const std::vector<Word>& words, ObjReader& reader) {
                          : keyword.is("g")    ? reader.current.group
                                               : reader.current.object;
     field = restOfLine(words);
-    nameGroup(reader);
+    reader.groupNamed = true;
+    reader.groupPending = true;
   }
   // Every other statement ("s", "l", "p", curves, ...) is skipped.
 }
@@ -197,7 +203,7 @@ void finishColors(ObjReader& reader) {
 }  // namespace
 
 void parseObjText(const char* text, std::size_t size, MeshContent& content) {
-  ObjReader reader{content, {}, {}, 0, 0, {}, {}, {}, 0, false};
+  ObjReader reader{content, {}, {}, 0, 0, {}, {}, {}, 0, false, false};
   std::vector<Word> words;
   const char* p = text;
   const char* const end = text + size;

@@ -94,4 +94,35 @@ TEST(ObjReading, WeldingTakesCoincidentVerticesForOneAndLeavesUnusableOnesOut) {
                                   kFlagInterior}));
 }
 
+// Values by number as vertices are: relative, missing and out of range;
+// colours on some vertices only; triangles before the first name in a
+// group of no names.
+TEST(ObjReading, ValuesColoursAndGroups) {
+  const MeshContent content = parsed(
+      "v 0 0 0 1 0.5 0\nv 1 0 0\nv 1 1 0 0 0 1\nv 0 1 0\n"
+      "vt 0 0\nvt 1 0\nvn 0 0 1\n"
+      "f 1/1/1 2/-1 3//1\n"     // a relative texture number; a corner with no normal
+      "mtllib a.mtl  b.mtl\n"
+      "g walls\ns 1\nusemtl brick\n"
+      "f 1/3 3/1/2 4/2/-1\n");  // texture 3 and normal 2 name nothing
+  ASSERT_EQ(content.triangles.size(), 6u);
+  const MeshAttributes& attributes = content.attributes;
+  EXPECT_EQ(std::vector<uint32_t>(attributes.uv.ofCorner.begin(), attributes.uv.ofCorner.end()),
+            (std::vector<uint32_t>{0, 1, kNoValue, kNoValue, 0, 1}));
+  EXPECT_EQ(std::vector<uint32_t>(attributes.normals.ofCorner.begin(), attributes.normals.ofCorner.end()),
+            (std::vector<uint32_t>{0, kNoValue, 0, kNoValue, kNoValue, 0}));
+  EXPECT_EQ(content.cornersBereft, 1u);  // one face, two corners
+  EXPECT_EQ(attributes.colors.width, 3u);
+  EXPECT_EQ(std::vector<uint32_t>(attributes.colors.ofCorner.begin(), attributes.colors.ofCorner.end()),
+            (std::vector<uint32_t>{0, kNoValue, 2, 0, 2, kNoValue}));
+  EXPECT_EQ(attributes.colors.values[1], 0.5f);
+  EXPECT_EQ(attributes.materialLibraries, std::vector<std::string>{"a.mtl  b.mtl"});
+  ASSERT_EQ(attributes.groups.size(), 2u);
+  EXPECT_EQ(attributes.groups[0].group, "");
+  EXPECT_EQ(attributes.groups[1].group, "walls");
+  EXPECT_EQ(attributes.groups[1].material, "brick");
+  EXPECT_EQ(std::vector<uint32_t>(attributes.groupOfTriangle.begin(), attributes.groupOfTriangle.end()),
+            (std::vector<uint32_t>{0, 1}));
+}
+
 }  // namespace
