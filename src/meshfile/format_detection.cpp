@@ -1,5 +1,6 @@
 #include "format_detection.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -31,10 +32,15 @@ bool startsWith(const char* data, std::size_t size, const char* prefix) {
 bool looksLikeAsciiStl(const char* data, std::size_t size) {
   std::size_t start = 0;
   while (start < size && std::isspace(static_cast<unsigned char>(data[start]))) ++start;
-  if (!startsWith(data + start, size - start, "solid")) return false;
+  const auto startsAt = [&](std::size_t at, const char* word) {
+    for (std::size_t i = 0; word[i] != '\0'; ++i)
+      if (at + i >= size || std::tolower(static_cast<unsigned char>(data[at + i])) != word[i]) return false;
+    return true;
+  };
+  if (!startsAt(start, "solid")) return false;
   const std::size_t window = std::min<std::size_t>(size, 4096);
   for (std::size_t i = start; i + 5 <= window; ++i)
-    if (std::memcmp(data + i, "facet", 5) == 0 || std::memcmp(data + i, "endso", 5) == 0) return true;
+    if (startsAt(i, "facet") || startsAt(i, "endsolid")) return true;
   return false;
 }
 

@@ -168,8 +168,11 @@ bool looksLikeOff(const char* data, std::size_t size) {
 bool parseOffBytes(const char* data, std::size_t size, MeshContent& content, std::string& cause) {
   Lines lines{data, size, 0, 0, {}};
   Keyword keyword;
-  if (!lines.next() || !parseKeyword(lines.words[0], keyword))
-    return failAt(lines.line, "not an OFF file (no OFF keyword first)", cause);
+  if (!lines.next()) {
+    cause = "is empty: no OFF keyword";
+    return false;
+  }
+  if (!parseKeyword(lines.words[0], keyword)) return failAt(lines.line, "not an OFF file (no OFF keyword first)", cause);
   // The counts may follow the keyword on its own line.
   std::vector<Word> counts(lines.words.begin() + 1, lines.words.end());
   if (counts.empty()) {

@@ -1,5 +1,6 @@
 #include "stl_reading.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -52,9 +53,13 @@ struct Words {
   }
 };
 
+// Keywords in any case: some tools write "SOLID", "FACET NORMAL", "VERTEX".
 bool is(const char* begin, const char* end, const char* keyword) {
   const std::size_t n = std::strlen(keyword);
-  return static_cast<std::size_t>(end - begin) == n && std::memcmp(begin, keyword, n) == 0;
+  if (static_cast<std::size_t>(end - begin) != n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(begin[i])) != keyword[i]) return false;
+  return true;
 }
 
 bool failAt(std::size_t line, const std::string& what, std::string& cause) {
@@ -120,7 +125,7 @@ bool parseStlBytes(const char* data, std::size_t size, MeshContent& content, std
   }
   std::size_t start = 0;
   while (start < size && std::strchr(" \t\r\n", data[start]) != nullptr && data[start] != '\0') ++start;
-  if (size - start >= 5 && std::memcmp(data + start, "solid", 5) == 0) return readText(data, size, content, cause);
+  if (size - start >= 5 && is(data + start, data + start + 5, "solid")) return readText(data, size, content, cause);
   if (size < 84) {
     cause = "is neither binary STL (" + std::to_string(size) + " bytes, fewer than the 84 of its header) nor ASCII STL";
   } else {
