@@ -47,13 +47,17 @@ def floatBits(x):
   return struct.unpack("<I", struct.pack("<f", x))[0]
 
 
-def viewMeshTriangles(text):
-  """The triangles of tools/view-mesh as tuples of float32 corner bits."""
+def viewMesh():
   loader = importlib.machinery.SourceFileLoader("view_mesh", os.path.join(REPOSITORY, "tools", "view-mesh"))
   spec = importlib.util.spec_from_loader("view_mesh", loader)
   module = importlib.util.module_from_spec(spec)
   loader.exec_module(module)
-  vertices, triangles = module.readMesh(text)
+  return module
+
+
+def viewMeshTriangles(text):
+  """The triangles of tools/view-mesh as tuples of float32 corner bits."""
+  vertices, triangles = viewMesh().readMesh(text)
   return [tuple(tuple(floatBits(c) for c in vertices[i]) for i in t) for t in triangles]
 
 
@@ -250,6 +254,27 @@ def checkInterrupts(checks, scratch):
         checks.expect(f.read() == b"the old output", "%s: the old output is untouched" % what)
 
 
+def checkViewMeshConversion(checks, scratch, program):
+  """tools/view-mesh shows a PLY or STL file as the OBJ file it was made of."""
+  source = os.path.join(scratch, "for-view.obj")
+  with open(source, "w") as f:
+    f.write("v 0.1 0.2 0.3\nv 1.5 -2.25 0.7\nv 3.3333333 1e-7 2\nv 0 1 -1\nf 1 2 3 4\nf 2 4 3\n")
+  with open(source) as f:
+    expected = viewMeshTriangles(f.read())
+  module = viewMesh()
+  for extension in (".ply", ".stl"):
+    other = os.path.join(scratch, "for-view" + extension)
+    checks.run(source, "-n", "0", "-o", other)
+    folder = tempfile.mkdtemp(dir=scratch)
+    with open(module.convertedToObj(other, program, folder)) as f:
+      checks.expect(viewMeshTriangles(f.read()) == expected, "view-mesh shows the %s file's triangles" % extension)
+  try:
+    module.convertedToObj(os.path.join(scratch, "size.stl"), program, scratch)
+    checks.expect(False, "view-mesh refuses a bad STL file")
+  except module.MeshError as error:
+    checks.expect("is neither ASCII STL nor binary STL" in str(error), "view-mesh passes on the cause: %s" % error)
+
+
 class Checks:
   def __init__(self, command):
     self.command = command
@@ -301,6 +326,7 @@ def main():
     checkIndependentReader(checks, scratch)
     if not options.runner:
       checkInterrupts(checks, scratch)
+      checkViewMeshConversion(checks, scratch, options.program)
   finally:
     shutil.rmtree(scratch, ignore_errors=True)
   return 1 if checks.failures else 0
