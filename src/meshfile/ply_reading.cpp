@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "number_parsing.h"
@@ -86,6 +87,7 @@ struct BinaryBody {
     return plyTypeBytes(property.list ? property.countType : property.type);
   }
   static std::size_t itemBytes(PlyType type) { return plyTypeBytes(type); }
+  static constexpr std::size_t kSlack = 0;
   // The common face, a byte count of 3 and 32-bit indices, read at once;
   // false (nothing read) for any other.
   bool triangle(const PlyProperty& property, uint32_t corners[3]) {
@@ -140,6 +142,8 @@ struct TextBody {
   // A value takes a character and a space at least.
   static std::size_t leastBytes(const PlyProperty&) { return 2; }
   static std::size_t itemBytes(PlyType) { return 2; }
+  // The last value of the file needs no space after it.
+  static constexpr std::size_t kSlack = 1;
   bool triangle(const PlyProperty&, uint32_t[3]) { return false; }
   bool skipItems(PlyType type, uint64_t count) {
     double ignored;
@@ -162,12 +166,12 @@ bool failAt(const Body& body, const std::string& what, std::string& cause) {
 }
 
 // A header count larger than the body could hold is refused before any
-// memory is taken for it. The last value of a text file needs no space.
+// memory is taken for it.
 template <typename Body>
 bool countFits(const Body& body, const PlyElement& element, std::string& cause) {
   std::size_t least = 0;
   for (const PlyProperty& property : element.properties) least += Body::leastBytes(property);
-  if (least == 0 || element.count <= (body.left() + 1) / least) return true;
+  if (least == 0 || element.count <= (body.left() + Body::kSlack) / least) return true;
   return failAt(body, "the header says " + std::to_string(element.count) + " " + element.name +
                           " records, more than the " + std::to_string(body.left()) + " bytes left can hold",
                 cause);
@@ -238,24 +242,52 @@ bool readVertices(Body& body, const PlyElement& element, MeshContent& content, s
   const unsigned colorWidth = layout.has[kAlpha] ? 4 : 3;
   if (colors) attributes.colors.values.reserve(colorWidth * count);
   attributes.colorsWereBytes = colors && layout.colorBytes;
-  for (std::size_t v = 0; v < count; ++v) {
-    double slot[kRoles + 1] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
-    for (std::size_t p = 0; p < element.properties.size(); ++p)
-      if (!readProperty(body, element.properties[p], element, slot[layout.roles[p]], cause)) return false;
+  const double scale = layout.colorBytes ? layout.colorScale : 1.0;
+  const auto addVertex = [&](const double* slot) {
     content.positions.push_back(
         {static_cast<float>(slot[kX]), static_cast<float>(slot[kY]), static_cast<float>(slot[kZ])});
-    if (uv) attributes.uv.values.insert(attributes.uv.values.end(), {float(slot[kU]), float(slot[kV])});
-    if (normals)
-      attributes.normals.values.insert(attributes.normals.values.end(),
-                                       {float(slot[kNx]), float(slot[kNy]), float(slot[kNz])});
-    if (colors) {
-      const double scale = layout.colorBytes ? layout.colorScale : 1.0;
-      const double alphaScale = layout.colorBytes ? layout.colorScale : 1.0;
-      attributes.colors.values.insert(attributes.colors.values.end(),
-                                      {float(slot[kRed] * scale), float(slot[kGreen] * scale),
-                                       float(slot[kBlue] * scale)});
-      if (colorWidth == 4) attributes.colors.values.push_back(float(slot[kAlpha] * alphaScale));
+    if (uv) {
+      attributes.uv.values.push_back(float(slot[kU]));
+      attributes.uv.values.push_back(float(slot[kV]));
     }
+    if (normals)
+      for (Role role : {kNx, kNy, kNz}) attributes.normals.values.push_back(float(slot[role]));
+    if (colors) {
+      for (Role role : {kRed, kGreen, kBlue}) attributes.colors.values.push_back(float(slot[role] * scale));
+      if (colorWidth == 4) attributes.colors.values.push_back(float(slot[kAlpha] * scale));
+    }
+  };
+  double slot[kRoles + 1] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+  // Binary records of scalars only have one size: their values are read at
+  // fixed offsets, the count having been checked against the bytes left.
+  if constexpr (std::is_same<Body, BinaryBody>::value) {
+    std::vector<std::size_t> offsets;
+    std::size_t recordBytes = 0;
+    bool fixed = true;
+    for (const PlyProperty& property : element.properties) {
+      fixed = fixed && !property.list;
+      offsets.push_back(recordBytes);
+      recordBytes += plyTypeBytes(property.type);
+    }
+    if (fixed) {
+      const std::size_t properties = element.properties.size();
+      for (std::size_t v = 0; v < count; ++v) {
+        const unsigned char* record = body.data + body.offset + v * recordBytes;
+        for (std::size_t p = 0; p < properties; ++p)
+          slot[layout.roles[p]] = loadScalar(record + offsets[p], element.properties[p].type, body.swap);
+        addVertex(slot);
+      }
+      body.offset += count * recordBytes;
+      attributes.uv.width = uv ? 2 : 0;
+      attributes.normals.width = normals ? 3 : 0;
+      attributes.colors.width = colors ? colorWidth : 0;
+      return true;
+    }
+  }
+  for (std::size_t v = 0; v < count; ++v) {
+    for (std::size_t p = 0; p < element.properties.size(); ++p)
+      if (!readProperty(body, element.properties[p], element, slot[layout.roles[p]], cause)) return false;
+    addVertex(slot);
   }
   attributes.uv.width = uv ? 2 : 0;
   attributes.normals.width = normals ? 3 : 0;
@@ -274,12 +306,15 @@ bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshCon
   for (const PlyProperty& property : element.properties)
     perTriangle += Body::leastBytes(property) + (isIndexList(property) ? 3 * Body::itemBytes(property.type) : 0);
   content.triangles.reserve(3 * std::min<std::size_t>(static_cast<std::size_t>(element.count),
-                                                      (body.left() + 1) / std::max<std::size_t>(perTriangle, 1)));
+                                                      (body.left() + Body::kSlack) / std::max<std::size_t>(perTriangle, 1)));
   std::vector<uint32_t> corners;
+  std::vector<uint8_t> indexList;
+  for (const PlyProperty& property : element.properties) indexList.push_back(isIndexList(property) ? 1 : 0);
   double ignored;
   for (uint64_t f = 0; f < element.count; ++f) {
-    for (const PlyProperty& property : element.properties) {
-      if (!isIndexList(property)) {
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+      const PlyProperty& property = element.properties[p];
+      if (!indexList[p]) {
         if (!readProperty(body, property, element, ignored, cause)) return false;
         continue;
       }
@@ -296,7 +331,7 @@ bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshCon
       uint64_t count = 0;
       if (!body.scalar(property.countType, value) || !wholeCount(value, count))
         return failAt(body, "a face's corner count is missing or not a count", cause);
-      if (count > (body.left() + 1) / Body::itemBytes(property.type))
+      if (count > (body.left() + Body::kSlack) / Body::itemBytes(property.type))
         return failAt(body, "a face of " + std::to_string(count) + " corners runs past the end of the file", cause);
       corners.clear();
       bool inRange = true;
