@@ -1,5 +1,7 @@
 #include "mesh_file.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -9,6 +11,7 @@
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "off_reading.h"
+#include "platform.h"
 #include "ply_reading.h"
 #include "stl_reading.h"
 
@@ -46,29 +49,40 @@ bool parseContent(const std::string& path, const DetectedFormat& format, MeshCon
 // The first bytes and the length tell most formats; the rest of the file is
 // read once the reader is known (the Open Asset Import Library reads its
 // files itself).
-DetectedFormat formatOfFile(const std::string& path) {
-  char head[4096];
-  std::size_t got = 0;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
+// False, with the cause, when the file cannot be opened.
+bool formatOfFile(const std::string& path, DetectedFormat& format, std::string& cause) {
+  if (isDirectory(path.c_str())) {
+    cause = "cannot read: is a directory";
+    return false;
   }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    cause = std::string("cannot read: ") + std::strerror(errno);
+    return false;
+  }
+  char head[4096];
+  const std::size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
   std::error_code unknown;
   const std::uintmax_t size = std::filesystem::file_size(path, unknown);
   if (!unknown && got >= 84) {
     const unsigned char* count = reinterpret_cast<const unsigned char*>(head) + 80;
     const uint64_t triangles = uint64_t(count[0]) | uint64_t(count[1]) << 8 | uint64_t(count[2]) << 16 |
                                uint64_t(count[3]) << 24;
-    if (84 + 50 * triangles == size) return {MeshFormat::Stl, "STL"};
+    if (84 + 50 * triangles == size) {
+      format = {MeshFormat::Stl, "STL"};
+      return true;
+    }
   }
-  return detectFormat(head, got, path);
+  format = detectFormat(head, got, path);
+  return true;
 }
 
 }  // namespace
 
 bool readMeshFile(const std::string& path, SurfaceMesh& surface, MeshReadReport& report, std::string& cause) {
   report = MeshReadReport();
-  report.format = formatOfFile(path);
+  if (!formatOfFile(path, report.format, cause)) return false;
   MeshContent content;
   if (!parseContent(path, report.format, content, cause)) return false;
   if (content.triangles.empty()) {

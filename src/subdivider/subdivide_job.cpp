@@ -177,6 +177,7 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
   written.context = &progressNote;
   noteProgress(job.progress, "writing " + name);
   bool writtenWhole = false;
+  if (!toFile && written.format != MeshFormat::Obj) setBinaryMode(out);
   try {
     writtenWhole = writeMeshFile(job.surface, written, toFile ? output.stream : out);
   } catch (const std::bad_alloc&) {
