@@ -38,8 +38,8 @@ int timeRead(const std::string& path) {
   }
   MeshContent content;
   const bool ply = extensionOf(path) == "ply";
-  const bool read = ply ? parsePlyBytes(bytes.data.get(), bytes.size, content, cause)
-                        : parseStlBytes(bytes.data.get(), bytes.size, content, cause);
+  const bool read = ply ? parsePlyBytes(bytes.data.data(), bytes.size, content, cause)
+                        : parseStlBytes(bytes.data.data(), bytes.size, content, cause);
   const double seconds = secondsSince(start);
   if (!read) {
     std::fprintf(stderr, "mesh_file_speed: %s: %s\n", path.c_str(), cause.c_str());

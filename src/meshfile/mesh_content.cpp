@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -91,21 +90,16 @@ bool readWholeFile(const char* path, FileBytes& bytes, std::string& error) {
     error = std::strerror(errno);
     return false;
   }
-  // The size is a hint for one read into one buffer, left unfilled until
-  // read; a file that grows meanwhile (a pipe, a file being written) is
-  // read to its end all the same.
+  // The size is a hint for one read into one buffer; a file that grows
+  // meanwhile (a pipe, a file being written) is read to its end all the same.
   std::error_code unknown;
   const std::uintmax_t hint = std::filesystem::file_size(path, unknown);
-  std::size_t room = !unknown && hint < SIZE_MAX / 2 ? static_cast<std::size_t>(hint) + 1 : std::size_t(1) << 16;
-  bytes.data.reset(new char[room]);
+  bytes.data.resize(!unknown && hint < SIZE_MAX / 2 ? static_cast<std::size_t>(hint) + 1 : std::size_t(1) << 16);
   bytes.size = 0;
   for (;;) {
-    bytes.size += std::fread(bytes.data.get() + bytes.size, 1, room - bytes.size, file);
-    if (bytes.size < room) break;
-    std::unique_ptr<char[]> larger(new char[2 * room]);
-    std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-    bytes.data = std::move(larger);
-    room *= 2;
+    bytes.size += std::fread(bytes.data.data() + bytes.size, 1, bytes.data.size() - bytes.size, file);
+    if (bytes.size < bytes.data.size()) break;
+    bytes.data.resize(2 * bytes.data.size());
   }
   const bool failed = std::ferror(file) != 0;
   const int cause = errno;

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "big_array.h"
@@ -51,9 +50,11 @@ void setCornerValue(CornerValues& table, std::size_t corner, uint32_t value);
 // cleared otherwise.
 void finishCornerTable(CornerValues& table, unsigned width, std::size_t corners);
 
-// A file's bytes, as read.
+// A file's bytes, as read: the first size bytes of data. A BigArray, so
+// that a large file takes a few huge pages rather than a fault for every
+// small one.
 struct FileBytes {
-  std::unique_ptr<char[]> data;
+  BigArray<char> data;
   std::size_t size = 0;
 };
 

@@ -37,7 +37,7 @@ bool parseContent(const std::string& path, const DetectedFormat& format, MeshCon
     cause = "cannot read: " + cause;
     return false;
   }
-  const char* data = bytes.data.get();
+  const char* data = bytes.data.data();
   switch (format.format) {
     case MeshFormat::Ply: return parsePlyBytes(data, bytes.size, content, cause);
     case MeshFormat::Stl: return parseStlBytes(data, bytes.size, content, cause);

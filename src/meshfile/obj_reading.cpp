@@ -246,7 +246,7 @@ bool readObjMesh(const char* path, IndexedMesh& mesh, std::string& cause) {
       cause = "cannot read: " + cause;
       return false;
     }
-    parseObjText(bytes.data.get(), bytes.size, content);
+    parseObjText(bytes.data.data(), bytes.size, content);
   }
   if (content.triangles.empty()) {
     cause = "holds no triangle (no f statement whose corners are vertices with three coordinates)";

@@ -46,7 +46,7 @@ std::string fileText(const std::string& path) {
   FileBytes bytes;
   std::string error;
   EXPECT_TRUE(readWholeFile(path.c_str(), bytes, error)) << error;
-  return std::string(bytes.data.get(), bytes.size);
+  return std::string(bytes.data.data(), bytes.size);
 }
 
 struct Counts {
