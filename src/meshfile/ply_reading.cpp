@@ -194,6 +194,8 @@ bool readProperty(Body& body, const PlyProperty& property, const PlyElement& ele
 
 template <typename Body>
 bool skipElement(Body& body, const PlyElement& element, std::string& cause) {
+  // Records of no property take no bytes, however many the header says.
+  if (element.properties.empty()) return true;
   if (!countFits(body, element, cause)) return false;
   double ignored;
   for (uint64_t i = 0; i < element.count; ++i)
@@ -230,6 +232,7 @@ bool readVertices(Body& body, const PlyElement& element, MeshContent& content, s
   if (!layout.has[kX] || !layout.has[kY] || !layout.has[kZ])
     return failAt(body, "the vertex element has no x, y and z", cause);
   if (!countFits(body, element, cause)) return false;
+  if (element.count >= UINT32_MAX) return failAt(body, "more vertices than 32-bit numbers can name", cause);
   MeshAttributes& attributes = content.attributes;
   const bool uv = layout.has[kU] && layout.has[kV];
   const bool normals = layout.has[kNx] && layout.has[kNy] && layout.has[kNz];

@@ -246,6 +246,10 @@ TEST(FormatReading, BadFilesAreRefusedWithTheirPlace) {
        "line 4: a list count of type 'float' is no whole number"},
       {"an unknown format", MeshFormat::Ply, "ply\nformat binary_middle_endian 1.0\nend_header\n",
        "line 2: unknown format 'binary_middle_endian'"},
+      {"billions of records of no property, then a count beyond the file", MeshFormat::Ply,
+       "ply\nformat ascii 1.0\nelement nothing 99999999999\nelement vertex 5\nproperty float x\nproperty float y\n"
+       "property float z\nend_header\n0 0 0\n",
+       "line 9: the header says 5 vertex records, more than the 6 bytes left can hold"},
       {"a header without end", MeshFormat::Ply, "ply\nformat ascii 1.0\nelement vertex 1\n",
        "line 4: the header has no end_header line"},
       {"no vertex element", MeshFormat::Ply, "ply\nformat ascii 1.0\nelement face 0\nend_header\n",
