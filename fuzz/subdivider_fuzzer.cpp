@@ -37,7 +37,7 @@ bool sameBits(const FloatPoint& p, const FloatPoint& q) { return std::memcmp(&p,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  ObjContent content;
+  MeshContent content;
   parseObjText(reinterpret_cast<const char*>(data), size, content);
   require(content.usable.size() == content.positions.size(), "one mark per vertex");
   require(content.triangles.size() % 3 == 0, "triangles come in threes");
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::rewind(scratch);
   require(std::fread(&text[0], 1, text.size(), scratch) == text.size(), "the text does not read back");
   std::fclose(scratch);
-  ObjContent back;
+  MeshContent back;
   parseObjText(text.data(), text.size(), back);
   require(back.positions.size() == mesh.vertexCount(), "a vertex lost in writing");
   require(back.triangles.size() == mesh.corners.size(), "a triangle lost in writing");

@@ -148,6 +148,11 @@ uint64_t cgroupAvailable(const char* procSelfCgroup, const char* root);
 // progress is shown only when asked for.
 bool isTerminal(std::FILE* stream);
 
+// Makes the stream write bytes as they are, for binary files written to
+// standard output. Windows: _setmode with _O_BINARY, so that no LF becomes
+// CR LF; elsewhere streams never translate, and it does nothing.
+void setBinaryMode(std::FILE* stream);
+
 // Renames the file at from to to, replacing a file already there, so that to
 // holds either what it held or the whole of from. False, changing nothing,
 // when that cannot be done. Linux: rename, one step; Windows: MoveFileEx with

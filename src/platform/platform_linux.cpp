@@ -107,4 +107,6 @@ uint64_t systemMemoryAvailable() {
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
+void setBinaryMode(std::FILE*) {}
+
 bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }

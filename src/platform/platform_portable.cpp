@@ -35,6 +35,8 @@ uint64_t systemMemoryAvailable() { return UINT64_MAX; }
 
 bool isTerminal(std::FILE*) { return false; }
 
+void setBinaryMode(std::FILE*) {}
+
 bool replaceFile(const char* from, const char* to) {
   if (std::rename(from, to) == 0) return true;
   std::FILE* source = std::fopen(from, "rb");

@@ -5,6 +5,7 @@
 // call that populates fresh private pages without writing them, so blocks are
 // plain heap memory and no pages are populated.
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
 
@@ -82,6 +83,8 @@ uint64_t systemMemoryAvailable() {
 }
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void setBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 bool replaceFile(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

@@ -6,18 +6,24 @@
 #include <limits>
 
 const char* const kSubdivideHelp =
-    "Usage: meshsubdivide INPUT.obj [-n PASSES] [-o OUTPUT.obj] [--rule RULE] [--tension T]\n"
-    "                     [--max-edge L|P%] [--crease-angle DEG]\n"
-    "Refine the triangle mesh of an OBJ file by butterfly subdivision and write\n"
-    "the result as one connected OBJ mesh of v and f lines.\n"
+    "Usage: meshsubdivide INPUT [-n PASSES] [-o OUTPUT] [--rule RULE] [--tension T]\n"
+    "                     [--max-edge L|P%] [--crease-angle DEG] [-f FORMAT] [--ascii]\n"
+    "Refine the triangle mesh of an OBJ, PLY, STL or OFF file (and, in builds\n"
+    "with the Open Asset Import Library, glTF, FBX, COLLADA, 3DS, 3MF, ...) by\n"
+    "butterfly subdivision and write the result as one connected mesh.\n"
     "\n"
     "Each pass splits every triangle into four, with a new point on each side;\n"
-    "old vertices never move. Polygons are fanned into triangles, texture and\n"
-    "normal indices dropped, vertices at the same position taken as one.\n"
+    "old vertices never move. Polygons are fanned into triangles, vertices at\n"
+    "the same position taken as one. Texture coordinates, normals, colours,\n"
+    "materials and groups are written back with -n 0.\n"
     "\n"
     "  -n, --passes N     subdivision passes to make (default 1; 0 only welds)\n"
     "  -o, --output FILE  write to FILE, replaced only when the run succeeds\n"
     "                     (default, or -: standard output)\n"
+    "  -f, --format FMT   obj, ply, stl or off (default: by the output's\n"
+    "                     extension; OBJ on standard output)\n"
+    "      --ascii        PLY and STL as text rather than binary\n"
+    "      --positions-only  write positions and triangles only\n"
     "  -r, --rule RULE    where new points go (default classic):\n"
     "                       classic   the eight-point butterfly stencil with\n"
     "                                 --tension, the four-point rule on open rims\n"
@@ -131,6 +137,17 @@ bool parseSubdivideOptions(int argc, const char* const argv[], SubdivideSettings
       settings.version = true;
     } else if (std::strcmp(arg, "--progress") == 0) {
       settings.progress = true;
+    } else if (std::strcmp(arg, "--ascii") == 0) {
+      settings.ascii = true;
+    } else if (std::strcmp(arg, "--positions-only") == 0) {
+      settings.positionsOnly = true;
+    } else if (takesValue(arg, "-f", "--format", i, argc, argv, value, missing)) {
+      if (missing || !formatOfOutputName("." + value, settings.format) || value.find('.') != std::string::npos) {
+        error = missing ? "option '" + std::string(arg) + "' needs a format, obj, ply, stl or off"
+                        : "format must be obj, ply, stl or off, not '" + value + "'";
+        return false;
+      }
+      settings.formatGiven = true;
     } else if (takesValue(arg, "-n", "--passes", i, argc, argv, value, missing)) {
       if (missing || !parsePasses(value, settings.passes)) {
         error = missing ? "option '" + std::string(arg) + "' needs a number of passes"

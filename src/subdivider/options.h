@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "format_detection.h"
+
 struct SubdivideSettings {
   std::string input;
   std::string output;  // empty or "-": standard output
@@ -16,13 +18,18 @@ struct SubdivideSettings {
   bool modifiedRule = false;  // the modified butterfly rule, which has no tension
   double creaseAngle = -1.0;  // degrees, 0 to 180; negative: no creases
   bool progress = false;  // progress on standard error even off a terminal
+  bool formatGiven = false;
+  MeshFormat format = MeshFormat::Obj;  // --format; else the output's extension, else OBJ
+  bool ascii = false;                   // PLY and STL as text
+  bool positionsOnly = false;           // leave every attribute out
   bool help = false;
   bool version = false;
 };
 
 // Reads argv[1..argc-1]: the input path, -n/--passes N, -o/--output FILE,
 // -r/--rule classic|modified, -t/--tension T, --max-edge L|P%,
-// --crease-angle DEG, --progress, -h/--help, --version; "--" ends the
+// --crease-angle DEG, -f/--format obj|ply|stl|off, --ascii,
+// --positions-only, --progress, -h/--help, --version; "--" ends the
 // options. Options take their value as the next argument, or joined ("-n3",
 // "--passes=3"). False with a one-line cause in error for an unknown option,
 // a missing or malformed value (a length below 0, a percentage not above 0

@@ -10,7 +10,7 @@
 
 #include "adaptive_pass.h"
 #include "crease_marking.h"
-#include "obj_reading.h"
+#include "mesh_file.h"
 #include "obj_writing.h"
 #include "output_file.h"
 #include "pass_budget.h"
@@ -24,7 +24,7 @@ struct Job {
   const SubdivideSettings& settings;
   std::FILE* err;
   Progress progress;
-  SurfaceMesh mesh;  // attributes stay empty until the readers fill them
+  SurfaceMesh surface;
   uint64_t inputVertices = 0;
   uint64_t inputTriangles = 0;
   int passesMade = 0;
@@ -49,21 +49,43 @@ bool toStandardOutput(const SubdivideSettings& settings) {
   return settings.output.empty() || settings.output == "-";
 }
 
+MeshFormat outputFormat(const SubdivideSettings& settings) {
+  MeshFormat format = MeshFormat::Obj;
+  if (settings.formatGiven) return settings.format;
+  if (!toStandardOutput(settings)) formatOfOutputName(settings.output, format);
+  return format;
+}
+
+void note(Job& job, const std::string& file, const std::string& what) {
+  endProgress(job.progress);
+  std::fprintf(job.err, "meshsubdivide: %s: %s\n", file.c_str(), what.c_str());
+}
+
 int readInput(Job& job) {
   const std::string& path = job.settings.input;
   try {
     std::string cause;
-    if (!readObjMesh(path.c_str(), job.mesh.mesh, cause)) return fail(job, path, cause, kStatusUnusable);
+    MeshReadReport report;
+    if (!readMeshFile(path, job.surface, report, cause)) return fail(job, path, cause, kStatusUnusable);
+    for (const std::string& line : report.notes) note(job, path, line);
   } catch (const std::bad_alloc&) {
     return fail(job, path, "cannot read: out of memory", kStatusUnusable);
   }
-  job.inputVertices = job.mesh.mesh.vertexCount();
-  job.inputTriangles = job.mesh.mesh.triangleCount();
-  if (job.settings.creaseAngle < 0.0) return kStatusWritten;
+  job.inputVertices = job.surface.mesh.vertexCount();
+  job.inputTriangles = job.surface.mesh.triangleCount();
+  if (job.settings.positionsOnly) job.surface.attributes = MeshAttributes();
+  return kStatusWritten;
+}
+
+// A conversion leaves the sides unclassified; passes need their flags, and
+// the creases among them.
+int prepareForPasses(Job& job) {
+  const std::string& path = job.settings.input;
   try {
-    markCreases(job.mesh.mesh, job.settings.creaseAngle);
+    classifySides(job.surface.mesh);
+    if (job.settings.creaseAngle >= 0.0) markCreases(job.surface.mesh, job.settings.creaseAngle);
   } catch (const std::bad_alloc&) {
-    return fail(job, path, "cannot find its creases: out of memory", kStatusUnusable);
+    return fail(job, path, "cannot read: out of memory", kStatusUnusable);
   }
   return kStatusWritten;
 }
@@ -101,15 +123,15 @@ IndexedRule ruleOf(const SubdivideSettings& settings) {
 int makePasses(Job& job) {
   const int passes = job.settings.passes;
   for (int pass = 1; pass <= passes; ++pass) {
-    const IndexedPassSize size = surfacePassSize(job.mesh);
+    const IndexedPassSize size = surfacePassSize(job.surface);
     const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
     const int status = refuseUnfit(job, which, size);
     if (status != kStatusWritten) return status;
     noteProgress(job.progress, "pass " + std::to_string(pass) + " of " + std::to_string(passes) + ": " +
-                                   withThousands(job.mesh.mesh.triangleCount()) + " triangles into " +
+                                   withThousands(job.surface.mesh.triangleCount()) + " triangles into " +
                                    withThousands(size.triangles));
     try {
-      subdivideSurface(job.mesh, ruleOf(job.settings));
+      subdivideSurface(job.surface, ruleOf(job.settings));
     } catch (const std::bad_alloc&) {
       return outOfMemory(job, which, size);
     }
@@ -141,7 +163,7 @@ double finiteDiagonal(const BigArray<FloatPoint>& positions) {
 // first so that its refusal counts what it really makes.
 int makeLengthPasses(Job& job) {
   const SubdivideSettings& settings = job.settings;
-  job.maxEdge = settings.maxEdgePercent ? settings.maxEdge / 100 * finiteDiagonal(job.mesh.mesh.positions) : settings.maxEdge;
+  job.maxEdge = settings.maxEdgePercent ? settings.maxEdge / 100 * finiteDiagonal(job.surface.mesh.positions) : settings.maxEdge;
   const int passes = settings.passesGiven ? settings.passes : kMostLengthPasses;
   const std::string of = settings.passesGiven ? " of " + std::to_string(passes) : std::string();
   BigArray<uint8_t> closures;
@@ -149,19 +171,19 @@ int makeLengthPasses(Job& job) {
     AdaptivePlan plan;
     const std::string which = "subdivision pass " + std::to_string(pass) + of;
     try {
-      planAdaptivePass(job.mesh.mesh, closures, job.maxEdge, plan);
+      planAdaptivePass(job.surface.mesh, closures, job.maxEdge, plan);
     } catch (const std::bad_alloc&) {
       return outOfMemory(job, which, plan.size);
     }
     if (nothingToSplit(plan)) break;
-    const IndexedPassSize size = surfaceLengthPassSize(job.mesh, plan);
+    const IndexedPassSize size = surfaceLengthPassSize(job.surface, plan);
     const int status = refuseUnfit(job, which, size);
     if (status != kStatusWritten) return status;
-    noteProgress(job.progress, "pass " + std::to_string(pass) + of + ": " + withThousands(job.mesh.mesh.triangleCount()) +
+    noteProgress(job.progress, "pass " + std::to_string(pass) + of + ": " + withThousands(job.surface.mesh.triangleCount()) +
                                    " triangles into " + (plan.uniform ? "" : "at most ") +
                                    withThousands(plan.size.triangles));
     try {
-      subdivideSurfaceToLength(job.mesh, closures, plan, ruleOf(settings));
+      subdivideSurfaceToLength(job.surface, closures, plan, ruleOf(settings));
     } catch (const std::bad_alloc&) {
       return outOfMemory(job, which, size);
     }
@@ -183,8 +205,8 @@ std::string headerComment(const Job& job) {
   if (job.settings.maxEdgeGiven) std::snprintf(length, sizeof length, ", sides at most %g", job.maxEdge);
   return "made by meshsubdivide (butterfly subdivision): passes " + std::to_string(job.passesMade) + ", " + rule +
          length + "; in " + std::to_string(job.inputVertices) + " vertices and " +
-         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.mesh.mesh.vertexCount()) +
-         " vertices and " + std::to_string(job.mesh.mesh.triangleCount()) + " triangles";
+         std::to_string(job.inputTriangles) + " triangles, out " + std::to_string(job.surface.mesh.vertexCount()) +
+         " vertices and " + std::to_string(job.surface.mesh.triangleCount()) + " triangles";
 }
 
 struct WriteNote {
@@ -214,24 +236,42 @@ int runSubdivideJob(const SubdivideSettings& settings, std::FILE* out, std::FILE
   std::string cause;
   if (toFile && !openOutput(settings.output, output, cause))
     return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
-  status = settings.maxEdgeGiven ? makeLengthPasses(job) : makePasses(job);
+  if (settings.passes > 0 || settings.maxEdgeGiven) status = prepareForPasses(job);
+  if (status == kStatusWritten) status = settings.maxEdgeGiven ? makeLengthPasses(job) : makePasses(job);
   if (status != kStatusWritten) {
     if (toFile) abandonOutput(output);
     return status;
   }
 
-  WriteNote note{job, toFile ? settings.output : std::string("standard output")};
-  noteProgress(job.progress, "writing " + note.name);
-  if (!writeObj(job.mesh.mesh, headerComment(job), toFile ? output.stream : out, noteWrite, &note)) {
+  MeshWriteSettings written;
+  written.format = outputFormat(settings);
+  written.ascii = settings.ascii;
+  written.positionsOnly = settings.positionsOnly;
+  written.comment = headerComment(job);
+  const std::string dropped = droppedAttributes(job.surface, written);
+  const std::string name = toFile ? settings.output : std::string("standard output");
+  if (!dropped.empty()) note(job, name, dropped + " not written: the format holds none");
+  WriteNote progressNote{job, name};
+  written.progress = noteWrite;
+  written.context = &progressNote;
+  noteProgress(job.progress, "writing " + name);
+  bool writtenWhole = false;
+  if (!toFile && written.format != MeshFormat::Obj) setBinaryMode(out);
+  try {
+    writtenWhole = writeMeshFile(job.surface, written, toFile ? output.stream : out);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+  }
+  if (!writtenWhole) {
     const std::string reason = std::strerror(errno);
     if (toFile) abandonOutput(output);
-    return fail(job, note.name, "cannot write: " + reason, kStatusUnusable);
+    return fail(job, name, "cannot write: " + reason, kStatusUnusable);
   }
   if (toFile && !finishOutput(output, cause)) return fail(job, settings.output, "cannot write: " + cause, kStatusUnusable);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f s", secondsSince(job.progress));
-  noteProgress(job.progress, "wrote " + note.name + ": " + withThousands(job.mesh.mesh.vertexCount()) + " vertices, " +
-                                 withThousands(job.mesh.mesh.triangleCount()) + " triangles in " + seconds);
+  noteProgress(job.progress, "wrote " + name + ": " + withThousands(job.surface.mesh.vertexCount()) + " vertices, " +
+                                 withThousands(job.surface.mesh.triangleCount()) + " triangles in " + seconds);
   endProgress(job.progress);
   return kStatusWritten;
 }

@@ -89,7 +89,7 @@ TEST(RuleOption, TheJobWritesTheModifiedRulesPoints) {
     ASSERT_NE(err, nullptr);
     ASSERT_EQ(runSubdivideJob(settings, out, err), kStatusWritten) << streamText(err);
     const std::string text = streamText(out);
-    ObjContent content;
+    MeshContent content;
     parseObjText(text.data(), text.size(), content);
     ASSERT_EQ(content.positions.size(), 4u + 6u);
     const FloatPoint p = content.positions[4];

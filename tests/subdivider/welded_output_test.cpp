@@ -33,7 +33,7 @@ Bits bitsOf(float x, float y, float z) {
 }
 
 IndexedMesh meshOfText(const std::string& text) {
-  ObjContent content;
+  MeshContent content;
   parseObjText(text.data(), text.size(), content);
   IndexedMesh mesh;
   weldedMesh(content, mesh);
@@ -43,9 +43,10 @@ IndexedMesh meshOfText(const std::string& text) {
 std::string textOf(const TestMesh& mesh) { return objText(mesh.positions, mesh.triangles); }
 
 std::string fileText(const std::string& path) {
-  std::string text, error;
-  EXPECT_TRUE(readWholeFile(path.c_str(), text, error)) << error;
-  return text;
+  FileBytes bytes;
+  std::string error;
+  EXPECT_TRUE(readWholeFile(path.c_str(), bytes, error)) << error;
+  return std::string(bytes.data.data(), bytes.size);
 }
 
 struct Counts {
@@ -191,7 +192,7 @@ TEST(WeldedOutput, WrittenFilesReadBackBitForBitHereAndInTheViewer) {
   for (float x : awkward) mesh.positions.push_back({x, -x, 1.0f / 3.0f});
   mesh.positions.push_back({std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f});
   const std::string text = writtenText(mesh);
-  ObjContent back;
+  MeshContent back;
   parseObjText(text.data(), text.size(), back);
   ASSERT_EQ(back.positions.size(), mesh.vertexCount());
   for (std::size_t v = 0; v < mesh.vertexCount(); ++v) {
@@ -252,7 +253,7 @@ TEST(WeldedOutput, OpenAndNonManifoldInputsGiveOnePointPerPairAndReadBack) {
       for (uint32_t corner : mesh.corners) ASSERT_LT(corner, mesh.vertexCount());
     }
     const std::string text = writtenText(mesh);
-    ObjContent back;
+    MeshContent back;
     parseObjText(text.data(), text.size(), back);
     EXPECT_EQ(back.positions.size(), mesh.vertexCount());
     EXPECT_EQ(back.triangles.size(), mesh.corners.size());

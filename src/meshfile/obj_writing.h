@@ -1,4 +1,4 @@
-// Writing an indexed mesh as OBJ text: one comment line, then a "v x y z"
+// Writing an indexed mesh's positions as OBJ text: one comment line, then a "v x y z"
 // line per vertex and an "f a b c" line per triangle (1-based), LF ends.
 //
 // Coordinates are written in the shortest form that reads back as the same
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "indexed_pass.h"
+#include "mesh_file.h"
 
 // Bytes of text a block of lines takes at most, and the lines in a block.
 constexpr std::size_t kLinesPerBlock = std::size_t(1) << 16;
@@ -24,9 +25,6 @@ constexpr uint64_t kWriteBufferBytes = 4 * kLinesPerBlock * kMostBytesPerLine;
 // The line of a vertex, "v x y z\n", at out; returns its end. out must have
 // kMostBytesPerLine bytes.
 char* formatVertexLine(char* out, const FloatPoint& p);
-
-// Called after each block with the lines written so far and in all.
-using WriteProgress = void (*)(void* context, uint64_t linesDone, uint64_t linesInAll);
 
 // Writes "# " + comment, then the mesh. False when the stream reports an
 // error (errno then says why); what was written before stays in the stream.

@@ -1,0 +1,38 @@
+// The vertices a file holds when each of its vertices carries one value of
+// a kind (PLY, OFF and OBJ colours): a welded vertex whose corners name
+// different values becomes one written vertex per combination, so a seam
+// survives. The caller owns the record; nothing is kept between calls.
+//
+// Invariants: written vertices 0 .. V-1 are the mesh's vertices (with the
+// values of their first corner, by corner number); the further ones follow
+// in the order their first corner comes; firstCorner is kNoValue only for
+// a vertex no corner names.
+#pragma once
+
+#include "mesh_attributes.h"
+
+// With nothing to split by, the written vertices are the mesh's (identity)
+// and the arrays stay empty; the functions below read either form.
+struct SplitVertices {
+  bool identity = false;
+  BigArray<uint32_t> meshVertex;   // per written vertex: its position's vertex
+  BigArray<uint32_t> firstCorner;  // per written vertex: a corner naming its values
+  BigArray<uint32_t> ofCorner;     // per corner: its written vertex
+};
+
+// Splits by the tables that are present and asked for.
+void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool byColors, SplitVertices& split);
+
+inline std::size_t writtenVertexCount(const SplitVertices& split, const IndexedMesh& mesh) {
+  return split.identity ? mesh.vertexCount() : split.meshVertex.size();
+}
+inline uint32_t meshVertexOf(const SplitVertices& split, std::size_t v) {
+  return split.identity ? static_cast<uint32_t>(v) : split.meshVertex[v];
+}
+inline uint32_t writtenVertexOf(const SplitVertices& split, const IndexedMesh& mesh, std::size_t corner) {
+  return split.identity ? mesh.corners[corner] : split.ofCorner[corner];
+}
+// kNoValue when no corner names the vertex or nothing was split by.
+inline uint32_t firstCornerOf(const SplitVertices& split, std::size_t v) {
+  return split.identity ? kNoValue : split.firstCorner[v];
+}
