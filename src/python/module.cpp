@@ -105,7 +105,7 @@ void prepareForPasses(IndexedMesh& mesh, bool weld) {
     classifySides(mesh);
     return;
   }
-  ObjContent content;
+  MeshContent content;
   content.positions = std::move(mesh.positions);
   content.triangles = std::move(mesh.corners);
   content.usable.assign(content.positions.size(), 1);
@@ -153,7 +153,7 @@ MeshRecord readObjBytes(const py::bytes& text) {
   bool hasTriangles;
   {
     py::gil_scoped_release release;
-    ObjContent content;
+    MeshContent content;
     parseObjText(data, static_cast<std::size_t>(size), content);
     hasTriangles = !content.triangles.empty();
     if (hasTriangles) weldedMesh(content, mesh.mesh);

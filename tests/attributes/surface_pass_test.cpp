@@ -277,7 +277,7 @@ TEST(SurfacePass, SidesFromAVertexToItselfGetNoNewPoint) {
     text += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " " + std::to_string(p[2]) + "\n";
     text += "f " + b + " " + b + " " + b + "\nf " + a + " " + copy + " " + b + "\n";
   }
-  ObjContent content;
+  MeshContent content;
   parseObjText(text.data(), text.size(), content);
   SurfaceMesh welded;
   weldedMesh(content, welded.mesh);

@@ -21,7 +21,7 @@ const double kPi = std::acos(-1.0);
 constexpr double kNoCreases = -1.0;
 
 IndexedMesh meshOf(const std::string& text) {
-  ObjContent content;
+  MeshContent content;
   parseObjText(text.data(), text.size(), content);
   IndexedMesh mesh;
   weldedMesh(content, mesh);

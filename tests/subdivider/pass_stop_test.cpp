@@ -18,7 +18,7 @@ namespace {
 
 IndexedMesh meshOf(const TestMesh& source) {
   const std::string text = objText(source.positions, source.triangles);
-  ObjContent content;
+  MeshContent content;
   parseObjText(text.data(), text.size(), content);
   IndexedMesh mesh;
   weldedMesh(content, mesh);
