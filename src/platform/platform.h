@@ -67,9 +67,10 @@ void* takeHugeMemory(std::size_t bytes);
 // pages; elsewhere: bytes.
 std::size_t hugeMemoryBytes(std::size_t bytes);
 
-// takeHugeMemory's block, but on Linux starting on a huge page, for blocks
-// whose size is a whole number of huge pages, so that none of it lies in
-// small ones when it gets huge pages. While the call runs the heap may hold
+// takeHugeMemory's block, but on Linux starting on a huge page (except under
+// AddressSanitizer, whose allocator moves the block as it is cut to size),
+// for blocks whose size is a whole number of huge pages, so that none of it
+// lies in small ones when it gets huge pages. While the call runs the heap may hold
 // up to a huge page more, so blocks taken while a pass's memory peaks should
 // not come from here. Elsewhere: plain malloc. nullptr when it cannot be had;
 // given back with std::free.

@@ -92,8 +92,9 @@ const std::size_t kSizes[] = {1,
 
 // Every usable byte is written with a pattern of its block and read back
 // after all blocks are written, so blocks that overlapped or fell short of
-// their size would show. takeAlignedHugeMemory's blocks, when Linux gives
-// them, start on a huge page.
+// their size would show. takeAlignedHugeMemory's blocks start on a huge page
+// on Linux, but for AddressSanitizer's allocator, which moves the block when
+// it is shrunk.
 TEST(HugePages, BlocksAreWholeAndApartAtEverySize) {
   const std::vector<Service> services = {{"takeHugeMemory", takeHugeMemory, hugeMemoryBytes},
                                          {"takeAlignedHugeMemory", takeAlignedHugeMemory, sameBytes},
@@ -105,7 +106,7 @@ TEST(HugePages, BlocksAreWholeAndApartAtEverySize) {
       ASSERT_GE(bytes, kSizes[s]) << service.name;
       auto* block = static_cast<unsigned char*>(service.take(kSizes[s]));
       ASSERT_NE(block, nullptr) << service.name << " " << kSizes[s];
-#ifdef VIEWER_PLATFORM_LINUX
+#if defined(VIEWER_PLATFORM_LINUX) && !defined(PLATFORM_UNDER_ASAN)
       if (service.take == takeAlignedHugeMemory && kSizes[s] % kHugePageBytes == 0) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % kHugePageBytes, 0u) << kSizes[s];
       }
