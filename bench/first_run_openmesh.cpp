@@ -23,13 +23,13 @@ int main(int argc, char** argv) {
   const int passes = std::atoi(argv[2]);
   TheirMesh mesh;
   bool read = false;
-  const double loadMs = timedMs([&] { read = OpenMesh::IO::read_mesh(mesh, argv[1]); });
+  const StepTimes load = timedStep([&] { read = OpenMesh::IO::read_mesh(mesh, argv[1]); });
   if (!read) return 1;
-  std::printf("load %.3f %zu\n", loadMs, mesh.n_faces());
+  std::printf("load %.3f %zu %.3f\n", load.ms, mesh.n_faces(), load.systemMs);
   OpenMesh::Subdivider::Uniform::ModifiedButterflyT<TheirMesh> subdivider;
   for (int pass = 0; pass < passes; ++pass) {
-    const double passMs = timedMs([&] { subdivider(mesh, 1); });
-    std::printf("pass %.3f %zu\n", passMs, mesh.n_faces());
+    const StepTimes step = timedStep([&] { subdivider(mesh, 1); });
+    std::printf("pass %.3f %zu %.3f\n", step.ms, mesh.n_faces(), step.systemMs);
   }
   return 0;
 }

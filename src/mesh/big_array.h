@@ -2,9 +2,11 @@
 // subdivision pass build and drop within one call (indexes, hash tables).
 // An array of kHugePagesFrom bytes or more is written right after it is
 // taken, so its cost is mostly first-touch page faults, and it comes from
-// takeHugeMemory (platform.h), which asks for huge pages where the system
-// has them. Smaller arrays come from operator new as usual. The array owns
-// its memory as any vector does.
+// takeHugeMemory (platform.h), which asks for huge pages only where the
+// system has them free to give without compacting memory inside a fault, and
+// otherwise takes the pages unadvised memory gets. Smaller arrays come from
+// operator new as usual. The array owns its memory as any vector does, and
+// its elements are value-initialised as a vector's are.
 #pragma once
 
 #include <cstddef>

@@ -10,10 +10,11 @@
 // written beside each service).
 //
 // Nothing here keeps state between calls or owns memory past a call, except
-// the blocks handed out by takeHugeMemory and takeAlignedHugeMemory, which
-// the caller owns and gives back with std::free. The memory probe, the small
-// file reader and the directory test allocate nothing on Linux and Windows:
-// they are asked exactly when memory may have run out.
+// the blocks handed out by takeHugeMemory, takeAlignedHugeMemory and
+// takeHeapMemory, which the caller owns and gives back with std::free. The
+// memory probe, the small file reader and the directory test allocate
+// nothing on Linux and Windows: they are asked exactly when memory may have
+// run out.
 #pragma once
 
 #include <cstddef>
@@ -40,29 +41,60 @@
 // with the unused end that one holds. Blocks of a few hundred KiB that are
 // written only in part (the reader's tables) come in huge pages from
 // kHugePagesFrom; a pass's records, written whole, from a quarter of it.
+//
+// A huge page is only worth having when the kernel has one free: when it
+// must first compact or reclaim memory to make one, inside the page fault,
+// a fault can take milliseconds and a run stalls (a machine whose memory has
+// been in use a while, with Linux's transparent huge pages set, as Debian
+// sets them, to compact for advised memory). So blocks are advised for huge
+// pages only when that cannot make a fault compact (hugePagesWithoutStall),
+// and otherwise come in whatever pages the kernel gives unadvised memory.
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
 constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
 
 // Memory for a block of at least kHugePagesFrom bytes that is written right
 // after it is taken, from the heap. Linux takes it as whole huge pages,
-// aligned, and advises them as such, so that none of it is faulted in 4 KiB
-// at a time (one fault per 2 MiB instead of 512); the room after the block in
-// its last huge page is taken into memory with it. Elsewhere: plain malloc.
-// nullptr when it cannot be had; given back with std::free.
+// aligned, and advises them as such when hugePagesWithoutStall says the
+// kernel's settings and free memory allow it, so that none of it is faulted
+// in 4 KiB at a time (one fault per 2 MiB instead of 512); unadvised, the
+// kernel still gives such a block huge pages where its settings give them to
+// all memory, or small pages. Its bytes are not set. Elsewhere: plain
+// malloc. nullptr when it cannot be had; given back with std::free.
 void* takeHugeMemory(std::size_t bytes);
 
-// The bytes a block of this size from takeHugeMemory fills in memory, so that
-// a caller can use the room its last huge page holds after it. Linux: the
-// whole huge pages; elsewhere: bytes.
+// The bytes a block of this size from takeHugeMemory holds, so that a caller
+// can use the room its last huge page holds after it. Linux: the whole huge
+// pages; elsewhere: bytes.
 std::size_t hugeMemoryBytes(std::size_t bytes);
 
-// takeHugeMemory's block, but on Linux starting on a huge page, for blocks
-// whose size is a whole number of huge pages, so that none of it lies in
-// small ones. While the call runs the heap may hold up to a huge page more,
-// so blocks taken while a pass's memory peaks should not come from here.
-// Elsewhere: plain malloc. nullptr when it cannot be had; given back with
-// std::free.
+// takeHugeMemory's block, but on Linux starting on a huge page (except under
+// AddressSanitizer, whose allocator moves the block as it is cut to size),
+// for blocks whose size is a whole number of huge pages, so that none of it
+// lies in small ones when it gets huge pages. While the call runs the heap may hold
+// up to a huge page more, so blocks taken while a pass's memory peaks should
+// not come from here. Elsewhere: plain malloc. nullptr when it cannot be had;
+// given back with std::free.
 void* takeAlignedHugeMemory(std::size_t bytes);
+
+// The heap's block of the systems without huge pages (Windows and the
+// portable fallback), on every system so that its tests run everywhere:
+// malloc, nullptr when it cannot be had, given back with std::free.
+void* takeHeapMemory(std::size_t bytes);
+
+// Whether advising a block of bytes for huge pages cannot make its page
+// faults compact or reclaim memory, from the texts of Linux's
+// /sys/kernel/mm/transparent_hugepage/enabled and .../defrag (the chosen
+// word in brackets) and /proc/buddyinfo. Never when huge pages are off or
+// the settings cannot be read. Always when defrag is "defer" or "never"
+// (an advised fault then takes a free huge page or falls back to small ones).
+// For "always", "madvise" and "defer+madvise", where an advised fault
+// compacts when no huge page is free, only while the free 2 MiB blocks
+// buddyinfo counts are at least twice the block's huge pages plus
+// kHugePagesKeptFree, room for what other blocks just advised and other
+// processes will take before the block is written. A pure function of its
+// texts, on every system so that its tests run everywhere.
+constexpr std::size_t kHugePagesKeptFree = 128;
+bool hugePagesWithoutStall(const char* enabled, const char* defrag, const char* buddyinfo, std::size_t bytes);
 
 // Whether populatePages can work on this system at all; a caller that would
 // start a thread only to populate pages starts none when this is false.

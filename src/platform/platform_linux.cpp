@@ -1,5 +1,5 @@
-// The platform on Linux: madvise for huge pages and for populating pages,
-// getrlimit, /proc and the control group files for the memory the process
+// The platform on Linux: madvise for huge pages (when the kernel's settings
+// and free memory say they cannot stall) and for populating pages, getrlimit, /proc and the control group files for the memory the process
 // can still have, stat for directories.
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -20,7 +20,20 @@ namespace {
 
 uintptr_t pageBytes() { return static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)); }
 
+// The settings and free blocks are read for every block, not once, as they
+// change while the program runs (other processes take and free memory); a
+// block is advised seldom enough (a pass takes a few dozen) for the three
+// small reads not to count.
+bool hugePagesAdvisable(std::size_t bytes) {
+  char enabled[128], defrag[128], buddyinfo[2048];
+  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/enabled", enabled, sizeof enabled)) return false;
+  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/defrag", defrag, sizeof defrag)) return false;
+  if (!readSmallFile("/proc/buddyinfo", buddyinfo, sizeof buddyinfo)) buddyinfo[0] = '\0';
+  return hugePagesWithoutStall(enabled, defrag, buddyinfo, bytes);
+}
+
 void adviseHugePages(void* memory, std::size_t bytes) {
+  if (!hugePagesAdvisable(bytes)) return;
   const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
   const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
   const uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
@@ -48,7 +61,7 @@ void* takeHugeMemory(std::size_t bytes) {
   const std::size_t whole = hugeMemoryBytes(bytes);
   void* memory = nullptr;
   if (posix_memalign(&memory, kHugePageBytes, whole) != 0) return nullptr;
-  madvise(memory, whole, MADV_HUGEPAGE);
+  adviseHugePages(memory, whole);
   return memory;
 }
 

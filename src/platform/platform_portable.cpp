@@ -7,11 +7,11 @@
 
 #include "platform.h"
 
-void* takeHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
+void* takeHugeMemory(std::size_t bytes) { return takeHeapMemory(bytes); }
 
 std::size_t hugeMemoryBytes(std::size_t bytes) { return bytes; }
 
-void* takeAlignedHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
+void* takeAlignedHugeMemory(std::size_t bytes) { return takeHeapMemory(bytes); }
 
 bool pagesCanBePopulated() { return false; }
 

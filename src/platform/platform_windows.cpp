@@ -40,11 +40,11 @@ uint64_t jobAvailable() {
 
 }  // namespace
 
-void* takeHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
+void* takeHugeMemory(std::size_t bytes) { return takeHeapMemory(bytes); }
 
 std::size_t hugeMemoryBytes(std::size_t bytes) { return bytes; }
 
-void* takeAlignedHugeMemory(std::size_t bytes) { return std::malloc(bytes); }
+void* takeAlignedHugeMemory(std::size_t bytes) { return takeHeapMemory(bytes); }
 
 bool pagesCanBePopulated() { return false; }
 
