@@ -13,11 +13,14 @@
 #include <string>
 #include <utility>
 
+#include "array_attributes.h"
 #include "array_mesh.h"
+#include "crease_marking.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "pass_thread.h"
 #include "subdivide_options.h"
+#include "vertex_weld.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -100,16 +103,32 @@ the file is written.
 )";
 
 // Weld or classify: the pass wants classified sides, and welding classifies.
-void prepareForPasses(IndexedMesh& mesh, bool weld) {
+// The weld is the program reader's (weldedMesh) with every row usable, kept
+// here for the input row each vertex stands for, whose colour it keeps.
+void prepareForPasses(IndexedMesh& mesh, bool weld, BigArray<uint32_t>& rowOfVertex) {
   if (!weld) {
+    rowOfVertex.resize(mesh.vertexCount());
+    for (std::size_t v = 0; v < rowOfVertex.size(); ++v) rowOfVertex[v] = static_cast<uint32_t>(v);
     classifySides(mesh);
     return;
   }
-  ObjContent content;
-  content.positions = std::move(mesh.positions);
-  content.triangles = std::move(mesh.corners);
-  content.usable.assign(content.positions.size(), 1);
-  weldedMesh(content, mesh);
+  VertexWeld welded;
+  weldPositions(mesh.positions, welded);
+  BigArray<uint32_t> meshNumber(mesh.positions.size());
+  BigArray<FloatPoint> positions;
+  rowOfVertex.clear();
+  for (std::size_t row = 0; row < mesh.positions.size(); ++row) {
+    if (welded.weldedTo[row] == row) {
+      meshNumber[row] = static_cast<uint32_t>(positions.size());
+      positions.push_back(mesh.positions[row]);
+      rowOfVertex.push_back(static_cast<uint32_t>(row));
+    } else {
+      meshNumber[row] = meshNumber[welded.weldedTo[row]];
+    }
+  }
+  mesh.positions = std::move(positions);
+  for (uint32_t& corner : mesh.corners) corner = meshNumber[corner];
+  classifySides(mesh);
 }
 
 SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
@@ -125,23 +144,53 @@ SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
   return mesh;
 }
 
+// None, a number or text, as max_edge may be given.
+SideLengthArgument sideLengthArgumentOf(const py::object& maxEdge) {
+  SideLengthArgument argument;
+  argument.given = !maxEdge.is_none();
+  if (!argument.given) return argument;
+  if (py::isinstance<py::str>(maxEdge)) {
+    argument.isText = true;
+    argument.text = maxEdge.cast<std::string>();
+    return argument;
+  }
+  if (py::isinstance<py::bool_>(maxEdge) || !PyNumber_Check(maxEdge.ptr()))
+    throw py::type_error("max_edge must be a number, a text such as '1%', or None");
+  argument.number = py::float_(maxEdge).cast<double>();
+  return argument;
+}
+
 MeshRecord subdivide(py::handle vertices, py::handle faces, int passes, const std::string& rule,
-                     std::optional<double> tension, py::object progress, bool weld) {
+                     std::optional<double> tension, const py::object& maxEdge, std::optional<double> creaseAngle,
+                     py::handle uv, py::handle normals, py::handle colors, py::object progress, bool weld) {
   SubdivideOptions options;
   std::string error;
-  if (!subdivideOptionsOf(passes, rule, tension, weld, options, error)) throw py::value_error(error);
+  if (!subdivideOptionsOf(passes, rule, tension, sideLengthArgumentOf(maxEdge), creaseAngle, weld, options, error))
+    throw py::value_error(error);
   if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
     throw py::type_error("progress must be callable or None");
   SurfaceMesh mesh = surfaceOf(vertices, faces);
-  bool finite;
+  const AttributeArrays attributes =
+      attributeArraysOf(uv, normals, colors, mesh.mesh.triangleCount(), mesh.mesh.vertexCount());
+  BigArray<uint32_t> rowOfVertex;
+  bool usable;
   {
     py::gil_scoped_release release;
-    finite = usedVerticesAreFinite(mesh.mesh, error);
-    if (finite) prepareForPasses(mesh.mesh, options.weld);
+    usable = usedVerticesAreFinite(mesh.mesh, error) &&
+             readAttributeArrays(attributes, mesh.mesh.corners, mesh.attributes, error);
+    if (usable) {
+      prepareForPasses(mesh.mesh, options.weld, rowOfVertex);
+      if (options.creaseAngle >= 0.0) markCreases(mesh.mesh, options.creaseAngle);
+    }
   }
-  if (!finite) throw py::value_error(error);
+  if (!usable) throw py::value_error(error);
   runPasses(mesh, options, progress);
-  return meshRecordOf(std::move(mesh));
+  const AttributeArrays carried = attributeArraysOfMesh(mesh, rowOfVertex);
+  MeshRecord record = meshRecordOf(std::move(mesh));
+  record.uv = carried.uv;
+  record.normals = carried.normals;
+  record.colors = carried.colors;
+  return record;
 }
 
 // The text of an OBJ file, as the program reads it.
@@ -203,13 +252,18 @@ PYBIND11_MODULE(_core, m) {
            "vertices"_a, "faces"_a)
       .def_readonly("vertices", &MeshRecord::vertices, "float32 (N, 3): x, y, z of each vertex")
       .def_readonly("faces", &MeshRecord::faces, "uint32 (M, 3): the vertex numbers of each triangle, from 0")
+      .def_readonly("uv", &MeshRecord::uv, "float32 (M, 3, 2) texture coordinates per corner, or None")
+      .def_readonly("normals", &MeshRecord::normals, "float32 (M, 3, 3) unit normals per corner, or None")
+      .def_readonly("colors", &MeshRecord::colors, "float32 or uint8 (N, 3 or 4) colours per vertex, or None")
       .def("__iter__", [](const MeshRecord& mesh) { return py::iter(py::make_tuple(mesh.vertices, mesh.faces)); })
       .def("__repr__", [](const MeshRecord& mesh) {
         return "Mesh(" + std::to_string(mesh.vertices.shape(0)) + " vertices, " +
                std::to_string(mesh.faces.shape(0)) + " faces)";
       });
   m.def("subdivide", &subdivide, kSubdivideHelp, "vertices"_a, "faces"_a, "passes"_a = 1, "rule"_a = "classic",
-        "tension"_a = py::none(), "progress"_a = py::none(), py::kw_only(), "weld"_a = false);
+        "tension"_a = py::none(), "max_edge"_a = py::none(), "crease_angle"_a = py::none(), "uv"_a = py::none(),
+        "normals"_a = py::none(), "colors"_a = py::none(), "progress"_a = py::none(), py::kw_only(),
+        "weld"_a = false);
   m.def("write", &writeMesh, kWriteHelp, "path"_a, "mesh"_a);
   m.def("_read_obj_bytes", &readObjBytes, "The mesh of an OBJ file's text, read and welded as the program does.",
         "text"_a);

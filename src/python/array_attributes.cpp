@@ -1,0 +1,183 @@
+#include "array_attributes.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace py = pybind11;
+
+namespace {
+
+std::string shapeText(const py::array& array) {
+  std::string text = "(";
+  for (py::ssize_t d = 0; d < array.ndim(); ++d) text += (d > 0 ? ", " : "") + std::to_string(array.shape(d));
+  return text + (array.ndim() == 1 ? ",)" : ")");
+}
+
+char kindOf(const py::array& array) { return array.dtype().attr("kind").cast<std::string>()[0]; }
+
+py::array contiguous(const py::array& array, const char* dtype) {
+  return py::module_::import("numpy").attr("ascontiguousarray")(array, dtype);
+}
+
+// A per-corner array of (rows, 3, width) real numbers, as float32.
+py::object cornerArray(py::handle object, const char* name, std::size_t rows, py::ssize_t width,
+                       const float*& data) {
+  if (object.is_none()) return py::none();
+  const py::array array = py::module_::import("numpy").attr("asarray")(object);
+  if (array.ndim() != 3 || static_cast<std::size_t>(array.shape(0)) != rows || array.shape(1) != 3 ||
+      array.shape(2) != width)
+    throw py::value_error(std::string(name) + " must have shape (" + std::to_string(rows) + ", 3, " +
+                          std::to_string(width) + "), a row per face, not " + shapeText(array));
+  const char kind = kindOf(array);
+  if (kind != 'f' && kind != 'i' && kind != 'u')
+    throw py::value_error(std::string(name) + " must hold real numbers, not " +
+                          py::str(array.dtype()).cast<std::string>());
+  const py::array floats = contiguous(array, "float32");
+  data = static_cast<const float*>(floats.data());
+  return floats;
+}
+
+std::string valueText(const float* value, unsigned width) {
+  std::string text = "(";
+  for (unsigned k = 0; k < width; ++k) text += (k > 0 ? ", " : "") + std::to_string(value[k]);
+  return text + ")";
+}
+
+// Every corner its own value, in corner order.
+bool readCornerValues(const float* data, std::size_t faceRows, const char* name, unsigned width,
+                      CornerValues& values, std::string& error) {
+  if (data == nullptr) return true;
+  const std::size_t corners = 3 * faceRows;
+  for (std::size_t c = 0; c < corners; ++c) {
+    for (unsigned k = 0; k < width; ++k) {
+      if (std::isfinite(data[width * c + k])) continue;
+      error = std::string(name) + "[" + std::to_string(c / 3) + ", " + std::to_string(c % 3) + "] is " +
+              valueText(data + width * c, width) + " as float32, not finite";
+      return false;
+    }
+  }
+  values.width = width;
+  values.values.resize(width * corners);
+  std::memcpy(values.values.data(), data, sizeof(float) * width * corners);
+  values.ofCorner.resize(corners);
+  for (std::size_t c = 0; c < corners; ++c) values.ofCorner[c] = static_cast<uint32_t>(c);
+  return true;
+}
+
+// Colours are per vertex: each corner names its vertex row's colour.
+bool readColors(const AttributeArrays& arrays, const BigArray<uint32_t>& corners, MeshAttributes& attributes,
+                std::string& error) {
+  if (arrays.colorData == nullptr) return true;
+  const unsigned width = arrays.colorWidth;
+  const std::size_t count = width * arrays.vertexRows;
+  CornerValues& colors = attributes.colors;
+  colors.values.resize(count);
+  if (arrays.colorBytes) {
+    const uint8_t* data = static_cast<const uint8_t*>(arrays.colorData);
+    for (std::size_t i = 0; i < count; ++i) colors.values[i] = static_cast<float>(data[i] / 255.0);
+  } else {
+    const float* data = static_cast<const float*>(arrays.colorData);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (data[i] >= 0.0f && data[i] <= 1.0f) {
+        colors.values[i] = data[i];
+        continue;
+      }
+      error = "colors[" + std::to_string(i / width) + "] is " + valueText(data + i / width * width, width) +
+              " as float32, not within 0 to 1 (give uint8 for 0 to 255)";
+      return false;
+    }
+  }
+  colors.width = width;
+  colors.ofCorner.assign(corners.begin(), corners.end());
+  attributes.colorsWereBytes = arrays.colorBytes;
+  return true;
+}
+
+template <typename T>
+py::capsule ownerOf(T&& buffer) {
+  return py::capsule(new T(std::move(buffer)), [](void* owned) { delete static_cast<T*>(owned); });
+}
+
+// The per-corner array of a kind of value, (triangles, 3, width).
+py::object cornerArrayOf(const CornerValues& values, std::size_t triangles) {
+  if (!values.present()) return py::none();
+  const unsigned width = values.width;
+  BigArray<float> out(3 * triangles * width);
+  for (std::size_t c = 0; c < 3 * triangles; ++c)
+    std::memcpy(&out[width * c], &values.values[width * static_cast<std::size_t>(values.ofCorner[c])],
+                sizeof(float) * width);
+  const float* data = out.data();
+  return py::array_t<float>({static_cast<py::ssize_t>(triangles), py::ssize_t(3), static_cast<py::ssize_t>(width)},
+                            data, ownerOf(std::move(out)));
+}
+
+template <typename T>
+py::object vertexArrayOf(const BigArray<uint32_t>& valueOfVertex, const CornerValues& colors, bool bytes) {
+  const unsigned width = colors.width;
+  BigArray<T> out(valueOfVertex.size() * width);
+  for (std::size_t v = 0; v < valueOfVertex.size(); ++v) {
+    for (unsigned k = 0; k < width; ++k) {
+      const float value = colors.values[width * static_cast<std::size_t>(valueOfVertex[v]) + k];
+      out[width * v + k] = bytes ? static_cast<T>(std::lround(std::fmin(std::fmax(value, 0.0f), 1.0f) * 255.0))
+                                 : static_cast<T>(value);
+    }
+  }
+  const T* data = out.data();
+  return py::array_t<T>({static_cast<py::ssize_t>(valueOfVertex.size()), static_cast<py::ssize_t>(width)}, data,
+                        ownerOf(std::move(out)));
+}
+
+}  // namespace
+
+AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle colors, std::size_t faceRows,
+                                  std::size_t vertexRows) {
+  AttributeArrays arrays;
+  arrays.faceRows = faceRows;
+  arrays.vertexRows = vertexRows;
+  arrays.uv = cornerArray(uv, "uv", faceRows, 2, arrays.uvData);
+  arrays.normals = cornerArray(normals, "normals", faceRows, 3, arrays.normalData);
+  if (colors.is_none()) return arrays;
+  const py::array array = py::module_::import("numpy").attr("asarray")(colors);
+  if (array.ndim() != 2 || static_cast<std::size_t>(array.shape(0)) != vertexRows ||
+      (array.shape(1) != 3 && array.shape(1) != 4))
+    throw py::value_error("colors must have shape (" + std::to_string(vertexRows) + ", 3) or (" +
+                          std::to_string(vertexRows) + ", 4), a row per vertex, not " + shapeText(array));
+  const std::string dtype = py::str(array.dtype()).cast<std::string>();
+  arrays.colorBytes = dtype == "uint8";
+  if (!arrays.colorBytes && kindOf(array) != 'f')
+    throw py::value_error("colors must hold floats from 0 to 1 or uint8 from 0 to 255, not " + dtype);
+  const py::array values = contiguous(array, arrays.colorBytes ? "uint8" : "float32");
+  arrays.colors = values;
+  arrays.colorData = values.data();
+  arrays.colorWidth = static_cast<unsigned>(array.shape(1));
+  return arrays;
+}
+
+bool readAttributeArrays(const AttributeArrays& arrays, const BigArray<uint32_t>& corners,
+                         MeshAttributes& attributes, std::string& error) {
+  return readCornerValues(arrays.uvData, arrays.faceRows, "uv", 2, attributes.uv, error) &&
+         readCornerValues(arrays.normalData, arrays.faceRows, "normals", 3, attributes.normals, error) &&
+         readColors(arrays, corners, attributes, error);
+}
+
+AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray<uint32_t>& rowOfVertex) {
+  const MeshAttributes& attributes = surface.attributes;
+  const std::size_t triangles = surface.mesh.triangleCount();
+  AttributeArrays arrays;
+  arrays.uv = cornerArrayOf(attributes.uv, triangles);
+  arrays.normals = cornerArrayOf(attributes.normals, triangles);
+  arrays.colorBytes = attributes.colorsWereBytes;
+  if (!attributes.colors.present()) return arrays;
+  // A vertex takes the colour of the first corner that names it; the pass
+  // numbers its new points in the order the triangles first name them, so
+  // every vertex past the input's has one.
+  const BigArray<uint32_t>& corners = surface.mesh.corners;
+  BigArray<uint32_t> valueOfVertex(surface.mesh.vertexCount(), kNoValue);
+  for (std::size_t c = 0; c < corners.size(); ++c)
+    if (valueOfVertex[corners[c]] == kNoValue) valueOfVertex[corners[c]] = attributes.colors.ofCorner[c];
+  for (std::size_t v = 0; v < valueOfVertex.size() && v < rowOfVertex.size(); ++v)
+    if (valueOfVertex[v] == kNoValue) valueOfVertex[v] = rowOfVertex[v];
+  arrays.colors = arrays.colorBytes ? vertexArrayOf<uint8_t>(valueOfVertex, attributes.colors, true)
+                                    : vertexArrayOf<float>(valueOfVertex, attributes.colors, false);
+  return arrays;
+}
