@@ -15,8 +15,21 @@ std::string shapeText(const py::array& array) {
 
 char kindOf(const py::array& array) { return array.dtype().attr("kind").cast<std::string>()[0]; }
 
+// A float64 beyond float32's range becomes an infinity, which the reading
+// refuses with its place, rather than also a warning of numpy's.
 py::array contiguous(const py::array& array, const char* dtype) {
-  return py::module_::import("numpy").attr("ascontiguousarray")(array, dtype);
+  const py::module_ numpy = py::module_::import("numpy");
+  const py::object quiet = numpy.attr("errstate")(py::arg("over") = "ignore", py::arg("invalid") = "ignore");
+  quiet.attr("__enter__")();
+  py::array converted;
+  try {
+    converted = numpy.attr("ascontiguousarray")(array, dtype);
+  } catch (...) {
+    quiet.attr("__exit__")(py::none(), py::none(), py::none());
+    throw;
+  }
+  quiet.attr("__exit__")(py::none(), py::none(), py::none());
+  return converted;
 }
 
 // A per-corner array of (rows, 3, width) real numbers, as float32.
