@@ -451,7 +451,10 @@ def runChild(script, **popen):
 GRID_SOURCE = "import numpy as np\n" + inspect.getsource(grid)
 
 
-def testAPassThatCannotFitIsAMemoryErrorBeforeAnyWork():
+# Keywords of the call that cannot fit: uniform, to a length that splits
+# every side, and carrying colours, whose bytes count too.
+@pytest.mark.parametrize("keywords", ["", "max_edge='0.1%', passes=1", "colors=np.zeros((len(vertices), 3), np.float32)"])
+def testAPassThatCannotFitIsAMemoryErrorBeforeAnyWork(keywords):
   # 2.09 M sides: the classification's table of 2^22 slots (101 MB) fits
   # in the limit, the pass's 166 MB do not.
   child = runChild(GRID_SOURCE + """
@@ -459,17 +462,18 @@ import resource
 import meshsubdivide
 vertices, faces = grid(590)
 before = vertices.copy(), faces.copy()
+keywords = dict(%s)
 with open("/proc/self/status") as status:
   size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize:"))
 resource.setrlimit(resource.RLIMIT_AS, (size + (140 << 20), resource.RLIM_INFINITY))
 try:
-  meshsubdivide.subdivide(vertices, faces)
+  meshsubdivide.subdivide(vertices, faces, **keywords)
   print("made")
 except MemoryError as error:
   print("refused:", error)
 print("untouched:", np.array_equal(vertices, before[0]) and np.array_equal(faces, before[1]))
 print("then:", meshsubdivide.subdivide(*grid(3), passes=1))
-""")
+""" % keywords)
   out, err = child.communicate(timeout=300)
   assert child.returncode == 0, err
   lines = out.splitlines()
