@@ -1,5 +1,6 @@
 #include "array_attributes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -56,12 +57,14 @@ std::string valueText(const float* value, unsigned width) {
   return text + ")";
 }
 
-// Every corner its own value, in corner order.
-bool readCornerValues(const float* data, std::size_t faceRows, const char* name, unsigned width,
+// Corners at one vertex row with the same bits share a value, numbered in
+// the order corners first name them: faces that agree at a vertex make one
+// new value per side as the program's files do, rather than one per face.
+bool readCornerValues(const float* data, const BigArray<uint32_t>& corners, const char* name, unsigned width,
                       CornerValues& values, std::string& error) {
   if (data == nullptr) return true;
-  const std::size_t corners = 3 * faceRows;
-  for (std::size_t c = 0; c < corners; ++c) {
+  const std::size_t count = corners.size();
+  for (std::size_t c = 0; c < count; ++c) {
     for (unsigned k = 0; k < width; ++k) {
       if (std::isfinite(data[width * c + k])) continue;
       error = std::string(name) + "[" + std::to_string(c / 3) + ", " + std::to_string(c % 3) + "] is " +
@@ -69,11 +72,33 @@ bool readCornerValues(const float* data, std::size_t faceRows, const char* name,
       return false;
     }
   }
+  const std::size_t bytes = sizeof(float) * width;
+  BigArray<uint32_t> order(count);
+  for (std::size_t c = 0; c < count; ++c) order[c] = static_cast<uint32_t>(c);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    if (corners[a] != corners[b]) return corners[a] < corners[b];
+    const int sign = std::memcmp(data + width * a, data + width * b, bytes);
+    return sign != 0 ? sign < 0 : a < b;
+  });
+  // Each corner first names the lowest corner of its group, then its number.
+  values.ofCorner.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint32_t c = order[i], previous = i > 0 ? order[i - 1] : c;
+    const bool same = i > 0 && corners[previous] == corners[c] &&
+                      std::memcmp(data + width * previous, data + width * c, bytes) == 0;
+    values.ofCorner[c] = same ? values.ofCorner[previous] : c;
+  }
+  values.values.clear();
+  for (std::size_t c = 0; c < count; ++c) {
+    const uint32_t first = values.ofCorner[c];
+    if (first != c) {
+      values.ofCorner[c] = values.ofCorner[first];
+      continue;
+    }
+    values.ofCorner[c] = static_cast<uint32_t>(values.values.size() / width);
+    values.values.insert(values.values.end(), data + width * c, data + width * (c + 1));
+  }
   values.width = width;
-  values.values.resize(width * corners);
-  std::memcpy(values.values.data(), data, sizeof(float) * width * corners);
-  values.ofCorner.resize(corners);
-  for (std::size_t c = 0; c < corners; ++c) values.ofCorner[c] = static_cast<uint32_t>(c);
   return true;
 }
 
@@ -145,7 +170,6 @@ py::object vertexArrayOf(const BigArray<uint32_t>& valueOfVertex, const CornerVa
 AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle colors, std::size_t faceRows,
                                   std::size_t vertexRows) {
   AttributeArrays arrays;
-  arrays.faceRows = faceRows;
   arrays.vertexRows = vertexRows;
   arrays.uv = cornerArray(uv, "uv", faceRows, 2, arrays.uvData);
   arrays.normals = cornerArray(normals, "normals", faceRows, 3, arrays.normalData);
@@ -168,8 +192,8 @@ AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle 
 
 bool readAttributeArrays(const AttributeArrays& arrays, const BigArray<uint32_t>& corners,
                          MeshAttributes& attributes, std::string& error) {
-  return readCornerValues(arrays.uvData, arrays.faceRows, "uv", 2, attributes.uv, error) &&
-         readCornerValues(arrays.normalData, arrays.faceRows, "normals", 3, attributes.normals, error) &&
+  return readCornerValues(arrays.uvData, corners, "uv", 2, attributes.uv, error) &&
+         readCornerValues(arrays.normalData, corners, "normals", 3, attributes.normals, error) &&
          readColors(arrays, corners, attributes, error);
 }
 

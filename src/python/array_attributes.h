@@ -3,9 +3,9 @@
 // attributes of a subdivided mesh given back in the same forms.
 //
 // Texture coordinates (m, 3, 2) and normals (m, 3, 3) belong to the corners
-// of the m faces; each corner gets a value of its own, so two faces that
-// disagree at a shared vertex keep their seam and faces that agree make the
-// same midpoints. Colours (n, 3 or 4) belong to the n vertices and are read
+// of the m faces; corners of one vertex row with the same bits share a
+// value, numbered in corner order, so two faces that disagree at a shared
+// vertex keep their seam and faces that agree share their new values. Colours (n, 3 or 4) belong to the n vertices and are read
 // as corner values numbered by vertex row, so a weld keeps the colours each
 // triangle was given. As with reading positions, checking shapes and types
 // takes the GIL (attributeArraysOf) and reading the elements does not
@@ -29,7 +29,7 @@ struct AttributeArrays {
   const float* uvData = nullptr;
   const float* normalData = nullptr;
   const void* colorData = nullptr;
-  std::size_t faceRows = 0, vertexRows = 0;
+  std::size_t vertexRows = 0;
   unsigned colorWidth = 0;
 };
 
