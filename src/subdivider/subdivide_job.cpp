@@ -1,9 +1,7 @@
 #include "subdivide_job.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>

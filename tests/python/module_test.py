@@ -258,10 +258,12 @@ def testNewCornersTakeTheMidpointsOfTheirSidesEnds(keywords, colorType):
     if vertex < n:
       assert sameBits(uv, uvOfVertex[vertex])
       continue
+    # The side's ends are two of the old vertices beside the new point.
     ends = oldNeighbours(mesh.faces, vertex, n)
     pairs = [(a, b) for a in ends for b in ends if a < b]
-    assert any(sameBits(uv, midpoint(uvOfVertex[a], uvOfVertex[b])) for a, b in pairs)
-    a, b = next((a, b) for a, b in pairs if sameBits(uv, midpoint(uvOfVertex[a], uvOfVertex[b])))
+    matching = [(a, b) for a, b in pairs if sameBits(uv, midpoint(uvOfVertex[a], uvOfVertex[b]))]
+    assert len(matching) == 1
+    a, b = matching[0]
     direction = normalOfVertex[a] + normalOfVertex[b]
     assert np.allclose(normal, direction / np.linalg.norm(direction), atol=1e-6)
     if colorType == "uint8":
