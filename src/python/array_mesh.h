@@ -56,9 +56,11 @@ bool readMeshArrays(const MeshArrays& arrays, SurfaceMesh& mesh, std::string& er
 bool usedVerticesAreFinite(const IndexedMesh& mesh, std::string& error);
 
 // The arrays the Python Mesh record holds: vertices float32 (N, 3), faces
-// uint32 (M, 3), both C-contiguous and writable.
+// uint32 (M, 3), both C-contiguous and writable; uv, normals and colors None
+// or as array_attributes.h gives them.
 struct MeshRecord {
   pybind11::array vertices, faces;
+  pybind11::object uv = pybind11::none(), normals = pybind11::none(), colors = pybind11::none();
 };
 
 // The mesh's positions and corners handed to numpy: each array owns its

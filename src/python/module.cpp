@@ -13,11 +13,14 @@
 #include <string>
 #include <utility>
 
+#include "array_attributes.h"
 #include "array_mesh.h"
+#include "crease_marking.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "pass_thread.h"
 #include "subdivide_options.h"
+#include "vertex_weld.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -39,7 +42,7 @@ for bit.
     meshsubdivide.write("out.obj", meshsubdivide.subdivide(*mesh, passes=2))
 )";
 
-const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, progress=None, *, weld=False) -> Mesh
+const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, max_edge=None, crease_angle=None, uv=None, normals=None, colors=None, progress=None, *, weld=False) -> Mesh
 
 Refine a triangle mesh by butterfly subdivision.
 
@@ -50,7 +53,9 @@ Refine a triangle mesh by butterfly subdivision.
   faces      (m, 3) array of integers of any type, each a row of vertices;
              corner order gives the orientation, which is kept.
   passes     subdivision passes to make (default 1; 0 only reads, and welds
-             when asked)
+             when asked); with max_edge, the most to make, and 0 goes on
+             until no side is longer (at most 32), as the program's
+             --max-edge without -n
   rule       where new points go (default "classic"):
                "classic"   the eight-point butterfly stencil with tension,
                            the four-point rule on open rims
@@ -60,9 +65,25 @@ Refine a triangle mesh by butterfly subdivision.
   tension    classic rule: weight of the stencil's far corners, read as a
              float32 as the program reads --tension (default 0.05; 0.0625 is
              the classic 1/16); not with the modified rule
+  max_edge   split only the sides longer than this, a length in the mesh's
+             units (a number, or text such as "0.5") or "P%" of its
+             bounding-box diagonal, and cut their triangles into 2, 3 or 4
+             without cracks, as --max-edge; 0 splits every side, so needs
+             passes
+  crease_angle
+             keep sharp features sharp: a side whose two triangles bend by
+             more than this many degrees (0 to 180) is a crease, refined
+             along its line as a rim is, and no stencil reaches across it,
+             as --crease-angle (default: no creases)
+  uv         (m, 3, 2) texture coordinates per corner of each face
+  normals    (m, 3, 3) normals per corner of each face
+  colors     (n, 3 or 4) colours per vertex: floats from 0 to 1, or uint8
+             from 0 to 255; alpha last
   progress   called as progress(fraction) with 0.0 when the passes start and
              after each pass with the share of the work done (1.0 after the
-             last), from the calling thread; what it raises ends the call
+             last), from the calling thread; what it raises ends the call.
+             Passes to a length, whose number is not known ahead, report
+             1 - 4**-k after pass k and 1.0 when they end.
   weld       first take vertices at the same position (within 1e-5 of the
              bounding-box diagonal in every coordinate) as one, each the
              first of them, as the program's reader does; by default every
@@ -70,14 +91,27 @@ Refine a triangle mesh by butterfly subdivision.
 
 Returns a Mesh: vertices float32 (N, 3), the input's first (in order;
 welded when asked), then each pass's new points; faces uint32 (M, 3),
-triangle t becoming rows 4t .. 4t + 3. Each pass takes V, E, F to V + E,
-2E + 3F, 4F. The arrays own their memory; nothing is copied on the way out.
+triangle t becoming rows 4t .. 4t + 3 of a uniform pass. Each uniform pass
+takes V, E, F to V + E, 2E + 3F, 4F. The arrays own their memory; nothing
+is copied on the way out.
+
+The Mesh also holds uv, normals and colors when they were given, else None:
+uv float32 (M, 3, 2) and normals float32 (M, 3, 3) per corner of the
+result's faces, colors (N, 3 or 4) per vertex, float32 or uint8 as given.
+A new corner takes the midpoint of its side's ends as its face saw them
+(normals made unit length again), so faces that disagree at a side (a
+texture seam) keep two values at its new point and faces that agree share
+one. A vertex's colour is that of the first corner naming it: the input
+row's, or with weld the first row the face names; uint8 midpoints are
+rounded to the nearest.
 
 Raises ValueError for a bad argument (wrong shape or type, a face naming no
-vertex, a named vertex not finite, an unknown rule), MemoryError before a
-pass that cannot fit in the memory the process can have (the program's
-rule and words), KeyboardInterrupt on Ctrl-C within a fraction of a second.
-The GIL is released while the passes run: threads subdivide side by side.
+vertex, a named vertex, texture coordinate or normal not finite, a float
+colour outside 0 to 1, an unknown rule, a max_edge or crease_angle the
+program would refuse), MemoryError before a pass that cannot fit in the
+memory the process can have (the program's rule and words),
+KeyboardInterrupt on Ctrl-C within a fraction of a second. The GIL is
+released while the passes run: threads subdivide side by side.
 )";
 
 const char* const kMeshHelp = R"(Mesh(vertices, faces)
@@ -86,6 +120,7 @@ A triangle mesh as two numpy arrays: vertices float32 (N, 3) and faces
 uint32 (M, 3), rows of vertex numbers counted from 0. subdivide and read
 return one; Mesh(vertices, faces) makes one from any arrays that subdivide
 takes (copied and checked the same way). Unpacks as (vertices, faces).
+uv, normals and colors are those subdivide carried, or None.
 )";
 
 const char* const kWriteHelp = R"(write(path, mesh) -> None
@@ -100,16 +135,32 @@ the file is written.
 )";
 
 // Weld or classify: the pass wants classified sides, and welding classifies.
-void prepareForPasses(IndexedMesh& mesh, bool weld) {
+// The weld is the program reader's (weldedMesh) with every row usable, kept
+// here for the input row each vertex stands for, whose colour it keeps.
+void prepareForPasses(IndexedMesh& mesh, bool weld, BigArray<uint32_t>& rowOfVertex) {
   if (!weld) {
+    rowOfVertex.resize(mesh.vertexCount());
+    for (std::size_t v = 0; v < rowOfVertex.size(); ++v) rowOfVertex[v] = static_cast<uint32_t>(v);
     classifySides(mesh);
     return;
   }
-  MeshContent content;
-  content.positions = std::move(mesh.positions);
-  content.triangles = std::move(mesh.corners);
-  content.usable.assign(content.positions.size(), 1);
-  weldedMesh(content, mesh);
+  VertexWeld welded;
+  weldPositions(mesh.positions, welded);
+  BigArray<uint32_t> meshNumber(mesh.positions.size());
+  BigArray<FloatPoint> positions;
+  rowOfVertex.clear();
+  for (std::size_t row = 0; row < mesh.positions.size(); ++row) {
+    if (welded.weldedTo[row] == row) {
+      meshNumber[row] = static_cast<uint32_t>(positions.size());
+      positions.push_back(mesh.positions[row]);
+      rowOfVertex.push_back(static_cast<uint32_t>(row));
+    } else {
+      meshNumber[row] = meshNumber[welded.weldedTo[row]];
+    }
+  }
+  mesh.positions = std::move(positions);
+  for (uint32_t& corner : mesh.corners) corner = meshNumber[corner];
+  classifySides(mesh);
 }
 
 SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
@@ -125,23 +176,53 @@ SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
   return mesh;
 }
 
+// None, a number or text, as max_edge may be given.
+SideLengthArgument sideLengthArgumentOf(const py::object& maxEdge) {
+  SideLengthArgument argument;
+  argument.given = !maxEdge.is_none();
+  if (!argument.given) return argument;
+  if (py::isinstance<py::str>(maxEdge)) {
+    argument.isText = true;
+    argument.text = maxEdge.cast<std::string>();
+    return argument;
+  }
+  if (py::isinstance<py::bool_>(maxEdge) || !PyNumber_Check(maxEdge.ptr()))
+    throw py::type_error("max_edge must be a number, a text such as '1%', or None");
+  argument.number = py::float_(maxEdge).cast<double>();
+  return argument;
+}
+
 MeshRecord subdivide(py::handle vertices, py::handle faces, int passes, const std::string& rule,
-                     std::optional<double> tension, py::object progress, bool weld) {
+                     std::optional<double> tension, const py::object& maxEdge, std::optional<double> creaseAngle,
+                     py::handle uv, py::handle normals, py::handle colors, py::object progress, bool weld) {
   SubdivideOptions options;
   std::string error;
-  if (!subdivideOptionsOf(passes, rule, tension, weld, options, error)) throw py::value_error(error);
+  if (!subdivideOptionsOf(passes, rule, tension, sideLengthArgumentOf(maxEdge), creaseAngle, weld, options, error))
+    throw py::value_error(error);
   if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
     throw py::type_error("progress must be callable or None");
   SurfaceMesh mesh = surfaceOf(vertices, faces);
-  bool finite;
+  const AttributeArrays attributes =
+      attributeArraysOf(uv, normals, colors, mesh.mesh.triangleCount(), mesh.mesh.vertexCount());
+  BigArray<uint32_t> rowOfVertex;
+  bool usable;
   {
     py::gil_scoped_release release;
-    finite = usedVerticesAreFinite(mesh.mesh, error);
-    if (finite) prepareForPasses(mesh.mesh, options.weld);
+    usable = usedVerticesAreFinite(mesh.mesh, error) &&
+             readAttributeArrays(attributes, mesh.mesh.corners, mesh.attributes, error);
+    if (usable) {
+      prepareForPasses(mesh.mesh, options.weld, rowOfVertex);
+      if (options.creaseAngle >= 0.0) markCreases(mesh.mesh, options.creaseAngle);
+    }
   }
-  if (!finite) throw py::value_error(error);
+  if (!usable) throw py::value_error(error);
   runPasses(mesh, options, progress);
-  return meshRecordOf(std::move(mesh));
+  const AttributeArrays carried = attributeArraysOfMesh(mesh, rowOfVertex);
+  MeshRecord record = meshRecordOf(std::move(mesh));
+  record.uv = carried.uv;
+  record.normals = carried.normals;
+  record.colors = carried.colors;
+  return record;
 }
 
 // The text of an OBJ file, as the program reads it.
@@ -203,13 +284,18 @@ PYBIND11_MODULE(_core, m) {
            "vertices"_a, "faces"_a)
       .def_readonly("vertices", &MeshRecord::vertices, "float32 (N, 3): x, y, z of each vertex")
       .def_readonly("faces", &MeshRecord::faces, "uint32 (M, 3): the vertex numbers of each triangle, from 0")
+      .def_readonly("uv", &MeshRecord::uv, "float32 (M, 3, 2) texture coordinates per corner, or None")
+      .def_readonly("normals", &MeshRecord::normals, "float32 (M, 3, 3) unit normals per corner, or None")
+      .def_readonly("colors", &MeshRecord::colors, "float32 or uint8 (N, 3 or 4) colours per vertex, or None")
       .def("__iter__", [](const MeshRecord& mesh) { return py::iter(py::make_tuple(mesh.vertices, mesh.faces)); })
       .def("__repr__", [](const MeshRecord& mesh) {
         return "Mesh(" + std::to_string(mesh.vertices.shape(0)) + " vertices, " +
                std::to_string(mesh.faces.shape(0)) + " faces)";
       });
   m.def("subdivide", &subdivide, kSubdivideHelp, "vertices"_a, "faces"_a, "passes"_a = 1, "rule"_a = "classic",
-        "tension"_a = py::none(), "progress"_a = py::none(), py::kw_only(), "weld"_a = false);
+        "tension"_a = py::none(), "max_edge"_a = py::none(), "crease_angle"_a = py::none(), "uv"_a = py::none(),
+        "normals"_a = py::none(), "colors"_a = py::none(), "progress"_a = py::none(), py::kw_only(),
+        "weld"_a = false);
   m.def("write", &writeMesh, kWriteHelp, "path"_a, "mesh"_a);
   m.def("_read_obj_bytes", &readObjBytes, "The mesh of an OBJ file's text, read and welded as the program does.",
         "text"_a);

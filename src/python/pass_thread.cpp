@@ -14,6 +14,8 @@
 
 #include "parallel_ranges.h"
 #include "pass_budget.h"
+#include "side_length.h"
+#include "surface_pass.h"
 
 namespace py = pybind11;
 
@@ -38,10 +40,8 @@ struct PassRun {
 double mebibytes(uint64_t bytes) { return static_cast<double>(bytes) / (1u << 20); }
 
 // The program's refusal, in its words, or empty when the pass can be made.
-std::string passRefusal(const IndexedMesh& mesh, int pass, int passes) {
-  const IndexedPassSize size = indexedPassSize(mesh);
+std::string passRefusal(const IndexedPassSize& size, const std::string& which) {
   char line[200];
-  const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
   if (size.triangles > kMostIndexedTriangles || size.vertices > kMostIndexedTriangles) {
     std::snprintf(line, sizeof line, "%s not made: its triangles would pass %" PRIu64 " (it needs %.1f MiB of memory)",
                   which.c_str(), kMostIndexedTriangles, mebibytes(size.bytes));
@@ -56,22 +56,57 @@ std::string passRefusal(const IndexedMesh& mesh, int pass, int passes) {
   return std::string();
 }
 
-void makePasses(PassRun& run) {
-  passStop = &run.stop;
+std::string outOfMemory(const std::string& which) { return which + " not made: out of memory"; }
+
+void makeUniformPasses(PassRun& run) {
   const int passes = run.options.passes;
   for (int pass = 1; pass <= passes; ++pass) {
-    run.refusal = passRefusal(run.mesh.mesh, pass, passes);
-    if (!run.refusal.empty()) break;
+    const std::string which = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes);
+    run.refusal = passRefusal(surfacePassSize(run.mesh), which);
+    if (!run.refusal.empty()) return;
     try {
-      subdivideIndexed(run.mesh.mesh, run.options.rule);
-    } catch (const PassStopped&) {
-      break;
+      subdivideSurface(run.mesh, run.options.rule);
     } catch (const std::bad_alloc&) {
-      run.refusal = "subdivision pass " + std::to_string(pass) + " of " + std::to_string(passes) +
-                    " not made: out of memory";
-      break;
+      run.refusal = outOfMemory(which);
+      return;
     }
     ++run.passesDone;
+  }
+}
+
+// As the program's --max-edge: passes 0 means until no side is longer.
+void makeLengthPasses(PassRun& run) {
+  const SubdivideOptions& options = run.options;
+  const double maxEdge = resolvedMaxEdge(run.mesh.mesh.positions, options.maxEdge, options.maxEdgePercent);
+  const int passes = options.passes > 0 ? options.passes : kMostLengthPasses;
+  const std::string of = options.passes > 0 ? " of " + std::to_string(passes) : std::string();
+  BigArray<uint8_t> closures;
+  for (int pass = 1; pass <= passes; ++pass) {
+    const std::string which = "subdivision pass " + std::to_string(pass) + of;
+    AdaptivePlan plan;
+    try {
+      planAdaptivePass(run.mesh.mesh, closures, maxEdge, plan);
+      if (nothingToSplit(plan)) return;
+      run.refusal = passRefusal(surfaceLengthPassSize(run.mesh, plan), which);
+      if (!run.refusal.empty()) return;
+      subdivideSurfaceToLength(run.mesh, closures, plan, options.rule);
+    } catch (const std::bad_alloc&) {
+      run.refusal = outOfMemory(which);
+      return;
+    }
+    ++run.passesDone;
+  }
+}
+
+void makePasses(PassRun& run) {
+  passStop = &run.stop;
+  try {
+    if (run.options.maxEdgeGiven) {
+      makeLengthPasses(run);
+    } else {
+      makeUniformPasses(run);
+    }
+  } catch (const PassStopped&) {
   }
   passStop = nullptr;
   const std::lock_guard<std::mutex> lock(run.mutex);
@@ -83,6 +118,12 @@ void makePasses(PassRun& run) {
 double shareDone(int done, int passes) {
   const double least = std::pow(4.0, -passes);
   return (std::pow(4.0, done - passes) - least) / (1.0 - least);
+}
+
+// Passes to a length are counted only when no side is left longer: each is
+// reckoned the work of all before it three times over, as uniform ones are.
+double shareOf(const SubdivideOptions& options, int done) {
+  return options.maxEdgeGiven ? (done == 0 ? 0.0 : 1.0 - std::pow(4.0, -done)) : shareDone(done, options.passes);
 }
 
 // Ends the pass thread however the call ends, without holding the GIL
@@ -101,7 +142,7 @@ struct PassThread {
 }  // namespace
 
 void runPasses(SurfaceMesh& mesh, const SubdivideOptions& options, py::object progress) {
-  if (options.passes == 0) return;
+  if (options.passes == 0 && !options.maxEdgeGiven) return;
   PassRun run(mesh, options);
   {
     PassThread worker{run, std::thread()};
@@ -117,9 +158,12 @@ void runPasses(SurfaceMesh& mesh, const SubdivideOptions& options, py::object pr
     for (;;) {
       for (const int done = run.passesDone.load(); reported < done;) {
         ++reported;
-        if (!progress.is_none()) progress(shareDone(reported, options.passes));
+        if (!progress.is_none()) progress(shareOf(options, reported));
       }
-      if (finished) break;
+      if (finished) {
+        if (options.maxEdgeGiven && run.refusal.empty() && !progress.is_none()) progress(1.0);
+        break;
+      }
       {
         py::gil_scoped_release release;
         std::unique_lock<std::mutex> lock(run.mutex);

@@ -1,9 +1,7 @@
 #include "subdivide_job.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -16,6 +14,7 @@
 #include "pass_budget.h"
 #include "platform.h"
 #include "progress.h"
+#include "side_length.h"
 #include "surface_pass.h"
 
 namespace {
@@ -140,30 +139,11 @@ int makePasses(Job& job) {
   return kStatusWritten;
 }
 
-// Without -n, passes go on until no side is longer, or this many are made.
-constexpr int kMostLengthPasses = 32;
-
-double finiteDiagonal(const BigArray<FloatPoint>& positions) {
-  double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
-  bool any = false;
-  for (const FloatPoint& p : positions) {
-    const double c[3] = {p.x, p.y, p.z};
-    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2])) continue;
-    for (int k = 0; k < 3; ++k) {
-      low[k] = any ? std::min(low[k], c[k]) : c[k];
-      high[k] = any ? std::max(high[k], c[k]) : c[k];
-    }
-    any = true;
-  }
-  return std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
-                   (high[2] - low[2]) * (high[2] - low[2]));
-}
-
 // Passes that split only the sides longer than the length, each planned
 // first so that its refusal counts what it really makes.
 int makeLengthPasses(Job& job) {
   const SubdivideSettings& settings = job.settings;
-  job.maxEdge = settings.maxEdgePercent ? settings.maxEdge / 100 * finiteDiagonal(job.surface.mesh.positions) : settings.maxEdge;
+  job.maxEdge = resolvedMaxEdge(job.surface.mesh.positions, settings.maxEdge, settings.maxEdgePercent);
   const int passes = settings.passesGiven ? settings.passes : kMostLengthPasses;
   const std::string of = settings.passesGiven ? " of " + std::to_string(passes) : std::string();
   BigArray<uint8_t> closures;

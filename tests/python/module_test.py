@@ -76,7 +76,9 @@ def readWritten(path):
 
 
 def runProgram(source, passes, options, output):
-  subprocess.run([PROGRAM, source, "-n", str(passes), "-o", output] + options, check=True)
+  """passes None: the program's own count, as --max-edge without -n."""
+  count = [] if passes is None else ["-n", str(passes)]
+  subprocess.run([PROGRAM, source, "-o", output] + count + options, check=True)
   return readWritten(output)
 
 
@@ -102,8 +104,21 @@ def writeText(tmp_path, name, text):
   return path
 
 
+def seamedUv(vertices, faces):
+  """Texture coordinates that disagree between any two faces at every vertex."""
+  return np.random.default_rng(7).random((len(faces), 3, 2))
+
+
+def vertexColors(vertices, faces):
+  return np.random.default_rng(8).integers(0, 256, (len(vertices), 4), dtype=np.uint8)
+
+
 # (input, passes, program options, module keywords); "soup:" inputs are read
-# by the module as raw rows and welded by it, the others by read().
+# by the module as raw rows and welded by it, the others by read(). Passes
+# None run the program without -n and the module with passes=0; a callable
+# keyword is given the module's arrays. The program reads no texture
+# coordinates or colours, so rows that carry them show that carrying
+# leaves the points and triangles alone.
 AGAINST_THE_PROGRAM = [
     ("Cube.obj", 3, [], {}),
     ("table.obj", 2, ["--tension", "0.0625"], {"tension": 0.0625}),
@@ -112,6 +127,16 @@ AGAINST_THE_PROGRAM = [
     ("awkward", 2, ["--rule", "modified"], {"rule": "modified"}),
     ("soup:table.obj", 2, [], {"weld": True}),
     ("soup:Cube.obj", 2, ["--rule", "modified"], {"rule": "modified", "weld": True}),
+    ("Cube.obj", None, ["--max-edge", "30%"], {"max_edge": "30%"}),
+    ("table.obj", None, ["--max-edge", "0.4"], {"max_edge": 0.4, "uv": seamedUv}),
+    ("table.obj", 2, ["--max-edge", "0.7", "--rule", "modified"], {"max_edge": "0.7", "rule": "modified"}),
+    ("table.obj", 2, ["--max-edge", "0"], {"max_edge": 0}),
+    ("awkward", None, ["--max-edge", "25%"], {"max_edge": "25%", "colors": vertexColors}),
+    ("table.obj", 2, ["--crease-angle", "30"], {"crease_angle": 30, "uv": seamedUv}),
+    ("Cube.obj", 3, ["--crease-angle", "89.5", "--rule", "modified"], {"crease_angle": 89.5, "rule": "modified"}),
+    ("table.obj", None, ["--crease-angle", "40", "--max-edge", "8%"], {"crease_angle": 40, "max_edge": "8%"}),
+    ("soup:table.obj", None, ["--crease-angle", "40", "--max-edge", "0.5"],
+     {"crease_angle": 40, "max_edge": 0.5, "weld": True, "colors": vertexColors}),
 ]
 
 
@@ -129,7 +154,8 @@ def testPointsAndTrianglesAreTheProgramsBitForBit(tmp_path, source, passes, opti
     path = os.path.join(DATA, source)
     vertices, faces = meshsubdivide.read(path)
   expected = runProgram(path, passes, options, str(tmp_path / "program.obj"))
-  mesh = meshsubdivide.subdivide(vertices, faces, passes, **keywords)
+  keywords = {k: v(vertices, faces) if callable(v) else v for k, v in keywords.items()}
+  mesh = meshsubdivide.subdivide(vertices, faces, passes or 0, **keywords)
   assert sameBits(mesh.vertices, expected[0])
   assert mesh.faces.dtype == np.uint32 and np.array_equal(mesh.faces, expected[1])
   # And the module's file is the program's but for the comment line.
@@ -166,6 +192,114 @@ def testProgressRisesFromZeroToOneAndWhatItRaisesEndsTheCall():
 
   with pytest.raises(RuntimeError, match="enough"):
     meshsubdivide.subdivide(vertices, faces, passes=3, progress=refuse)
+
+
+def testPassesToALengthReportProgressFromZeroToOne():
+  seen = []
+  mesh = meshsubdivide.subdivide(*grid(4), passes=0, max_edge="5%", progress=seen.append)
+  assert seen[0] == 0.0 and seen[-1] == 1.0 and all(a < b for a, b in zip(seen, seen[1:]))
+  # One report per pass made, and the last when no side is left longer.
+  again = meshsubdivide.subdivide(mesh.vertices, mesh.faces, passes=0, max_edge="5%", progress=seen.append)
+  assert len(again.faces) == len(mesh.faces) and seen[-2:] == [0.0, 1.0]
+
+
+def midpoint(a, b):
+  """Two values' midpoint as the pass makes it: in double, rounded once."""
+  return ((a.astype(np.float64) + b) / 2).astype(np.float32)
+
+
+def oldNeighbours(faces, vertex, oldCount):
+  """The old vertices that share an output triangle with a new vertex."""
+  return sorted({int(c) for face in faces if vertex in face for c in face if c < oldCount})
+
+
+def attributesOf(vertices, faces, colorType):
+  """Values that differ everywhere, so a midpoint of the wrong pair cannot pass for the right one."""
+  rng = np.random.default_rng(3)
+  uvOfVertex = rng.random((len(vertices), 2))
+  normalOfVertex = rng.normal(size=(len(vertices), 3))
+  normalOfVertex /= np.linalg.norm(normalOfVertex, axis=1, keepdims=True)
+  colors = rng.random((len(vertices), 3))
+  colors = (colors * 255).astype(np.uint8) if colorType == "uint8" else colors.astype(colorType)
+  return {"uv": uvOfVertex[faces], "normals": normalOfVertex[faces], "colors": colors}
+
+
+# (what, keywords, colour type): one pass, uniform or to a length, whose
+# closures name a new point beside a third old vertex.
+CARRIED_ATTRIBUTES = [
+    ("a uniform pass", {}, "float64"),
+    ("a pass to a length", {"max_edge": 0.4}, "float32"),
+    ("a crease and bytes", {"crease_angle": 10}, "uint8"),
+]
+
+
+@pytest.mark.parametrize("keywords,colorType", [case[1:] for case in CARRIED_ATTRIBUTES],
+                         ids=[case[0] for case in CARRIED_ATTRIBUTES])
+def testNewCornersTakeTheMidpointsOfTheirSidesEnds(keywords, colorType):
+  vertices, faces = grid(3)
+  given = attributesOf(vertices, faces, colorType)
+  mesh = meshsubdivide.subdivide(vertices, faces, passes=1, **given, **keywords)
+  plain = meshsubdivide.subdivide(vertices, faces, passes=1, **keywords)
+  assert sameBits(mesh.vertices, plain.vertices) and np.array_equal(mesh.faces, plain.faces)
+  count, n = len(mesh.faces), len(vertices)
+  assert mesh.uv.shape == (count, 3, 2) and mesh.normals.shape == (count, 3, 3) and mesh.uv.dtype == np.float32
+  assert mesh.colors.shape == (len(mesh.vertices), 3)
+  assert mesh.colors.dtype == (np.uint8 if colorType == "uint8" else np.float32)
+  # Every face agrees at each vertex, so a vertex has one value of each kind.
+  uvOfVertex = np.empty((n, 2), np.float32)
+  uvOfVertex[faces.reshape(-1)] = given["uv"].reshape(-1, 2)
+  normalOfVertex = np.empty((n, 3), np.float64)
+  normalOfVertex[faces.reshape(-1)] = given["normals"].reshape(-1, 3).astype(np.float32)
+  colorsIn = given["colors"]
+  assert np.array_equal(mesh.colors[:n], colorsIn.astype(mesh.colors.dtype))
+  newPoints = 0
+  for corner, vertex in enumerate(mesh.faces.reshape(-1)):
+    uv, normal = mesh.uv.reshape(-1, 2)[corner], mesh.normals.reshape(-1, 3)[corner]
+    if vertex < n:
+      assert sameBits(uv, uvOfVertex[vertex])
+      continue
+    # The side's ends are two of the old vertices beside the new point.
+    ends = oldNeighbours(mesh.faces, vertex, n)
+    pairs = [(a, b) for a in ends for b in ends if a < b]
+    matching = [(a, b) for a, b in pairs if sameBits(uv, midpoint(uvOfVertex[a], uvOfVertex[b]))]
+    assert len(matching) == 1
+    a, b = matching[0]
+    direction = normalOfVertex[a] + normalOfVertex[b]
+    assert np.allclose(normal, direction / np.linalg.norm(direction), atol=1e-6)
+    if colorType == "uint8":
+      assert abs(float(mesh.colors[vertex][0]) - (float(colorsIn[a][0]) + float(colorsIn[b][0])) / 2) <= 0.5
+    else:
+      assert sameBits(mesh.colors[vertex], midpoint(colorsIn[a].astype(np.float32), colorsIn[b].astype(np.float32)))
+    newPoints += 1
+  assert newPoints > 0
+
+
+def testATextureSeamStaysTwoValuesAndAgreeingFacesShareOne():
+  # Two triangles on the diagonal of a square, 0-2; the first pair agree
+  # at both ends of it, the second disagree at vertex 2.
+  vertices = np.array([[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], dtype=np.float64)
+  faces = np.array([[0, 1, 2], [0, 2, 3]])
+  agreeing = np.array([[[0, 0], [1, 0], [1, 1]], [[0, 0], [1, 1], [0, 1]]], dtype=np.float64)
+  seamed = agreeing.copy()
+  seamed[1, 1] = [0.5, 0.25]
+  for uv, diagonalValues in [(agreeing, {(0.5, 0.5)}), (seamed, {(0.5, 0.5), (0.25, 0.125)})]:
+    mesh = meshsubdivide.subdivide(vertices, faces, uv=uv)
+    # The diagonal's point is the one new vertex both triangles' children name.
+    first, second = set(mesh.faces[:4].reshape(-1)), set(mesh.faces[4:].reshape(-1))
+    (point,) = [v for v in first & second if v >= len(vertices)]
+    values = {tuple(map(float, mesh.uv.reshape(-1, 2)[c])) for c in np.flatnonzero(mesh.faces.reshape(-1) == point)}
+    assert values == diagonalValues
+
+
+def testColorsFollowTheFirstOfTheRowsAWeldJoins():
+  vertices, faces = soupOf(*grid(2))
+  colors = np.arange(len(vertices) * 3, dtype=np.uint8).reshape(-1, 3)
+  mesh = meshsubdivide.subdivide(vertices, faces, passes=0, colors=colors, weld=True)
+  assert len(mesh.vertices) == 9 and mesh.colors.dtype == np.uint8
+  # Each welded vertex has the colour of the first corner that names it.
+  for vertex in range(9):
+    first = np.flatnonzero(mesh.faces.reshape(-1) == vertex)[0]
+    assert np.array_equal(mesh.colors[vertex], colors[first])
 
 
 def accepted(form):
@@ -236,6 +370,25 @@ BAD_ARGUMENTS = [
     ("tension with the modified rule", TETRAHEDRON, TETRAHEDRON_FACES, {"rule": "modified", "tension": 0.05}, r"no tension"),
     ("a tension of NaN", TETRAHEDRON, TETRAHEDRON_FACES, {"tension": float("nan")}, r"tension must be a finite number"),
     ("a tension beyond float32", TETRAHEDRON, TETRAHEDRON_FACES, {"tension": 1e39}, r"tension must be a finite number"),
+    ("a negative max_edge", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": -0.5}, r"max_edge must be a length from 0 on"),
+    ("a max_edge of NaN", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": float("nan")}, r"max_edge must be"),
+    ("a max_edge of 0%", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": "0%"}, r"max_edge must be .* not '0%'"),
+    ("a max_edge above 100%", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": "100.5%"}, r"max_edge must be"),
+    ("a max_edge of words", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": "1 %"}, r"max_edge must be .* not '1 %'"),
+    ("max_edge 0 without passes", TETRAHEDRON, TETRAHEDRON_FACES, {"max_edge": 0, "passes": 0}, r"give the passes"),
+    ("a crease angle above 180", TETRAHEDRON, TETRAHEDRON_FACES, {"crease_angle": 180.5}, r"crease_angle must be a number of degrees from 0 to 180"),
+    ("a crease angle of NaN", TETRAHEDRON, TETRAHEDRON_FACES, {"crease_angle": float("nan")}, r"crease_angle must be"),
+    ("uv per vertex", TETRAHEDRON, TETRAHEDRON_FACES, {"uv": np.zeros((4, 2))}, r"uv must have shape \(4, 3, 2\), a row per face, not \(4, 2\)"),
+    ("uv of three numbers", TETRAHEDRON, TETRAHEDRON_FACES, {"uv": np.zeros((4, 3, 3))}, r"uv must have shape \(4, 3, 2\)"),
+    ("normals for too few faces", TETRAHEDRON, TETRAHEDRON_FACES, {"normals": np.zeros((3, 3, 3))}, r"normals must have shape \(4, 3, 3\)"),
+    ("text uv", TETRAHEDRON, TETRAHEDRON_FACES, {"uv": np.zeros((4, 3, 2)).astype(str)}, r"uv must hold real numbers"),
+    ("NaN in a normal", TETRAHEDRON, TETRAHEDRON_FACES, {"normals": np.where(np.arange(36).reshape(4, 3, 3) == 13, np.nan, 1.0)}, r"normals\[1, 1\] is \(1.000000, nan, 1.000000\) as float32, not finite"),
+    ("uv beyond float32", TETRAHEDRON, TETRAHEDRON_FACES, {"uv": np.full((4, 3, 2), 1e39)}, r"uv\[0, 0\] .* not finite"),
+    ("colors per face", TETRAHEDRON, TETRAHEDRON_FACES[:3], {"colors": np.zeros((3, 3))}, r"colors must have shape \(4, 3\) or \(4, 4\), a row per vertex"),
+    ("colors of two channels", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.zeros((4, 2))}, r"colors must have shape"),
+    ("colors as int16", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.zeros((4, 3), np.int16)}, r"colors must hold floats from 0 to 1 or uint8 from 0 to 255, not int16"),
+    ("a float colour above 1", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.full((4, 3), 0.5) + np.eye(4, 3)}, r"colors\[0\] is \(1.500000, 0.500000, 0.500000\) as float32, not within 0 to 1"),
+    ("a NaN colour", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.full((4, 4), np.nan)}, r"colors\[0\] .* not within 0 to 1"),
 ]
 
 
@@ -300,7 +453,10 @@ def runChild(script, **popen):
 GRID_SOURCE = "import numpy as np\n" + inspect.getsource(grid)
 
 
-def testAPassThatCannotFitIsAMemoryErrorBeforeAnyWork():
+# Keywords of the call that cannot fit: uniform, to a length that splits
+# every side, and carrying colours, whose bytes count too.
+@pytest.mark.parametrize("keywords", ["", "max_edge='0.1%', passes=1", "colors=np.zeros((len(vertices), 3), np.float32)"])
+def testAPassThatCannotFitIsAMemoryErrorBeforeAnyWork(keywords):
   # 2.09 M sides: the classification's table of 2^22 slots (101 MB) fits
   # in the limit, the pass's 166 MB do not.
   child = runChild(GRID_SOURCE + """
@@ -308,17 +464,18 @@ import resource
 import meshsubdivide
 vertices, faces = grid(590)
 before = vertices.copy(), faces.copy()
+keywords = dict(%s)
 with open("/proc/self/status") as status:
   size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize:"))
 resource.setrlimit(resource.RLIMIT_AS, (size + (140 << 20), resource.RLIM_INFINITY))
 try:
-  meshsubdivide.subdivide(vertices, faces)
+  meshsubdivide.subdivide(vertices, faces, **keywords)
   print("made")
 except MemoryError as error:
   print("refused:", error)
 print("untouched:", np.array_equal(vertices, before[0]) and np.array_equal(faces, before[1]))
 print("then:", meshsubdivide.subdivide(*grid(3), passes=1))
-""")
+""" % keywords)
   out, err = child.communicate(timeout=300)
   assert child.returncode == 0, err
   lines = out.splitlines()

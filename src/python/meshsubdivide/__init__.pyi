@@ -8,13 +8,20 @@ import numpy.typing as npt
 _Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
 
 class Mesh:
-    """A triangle mesh: vertices float32 (N, 3), faces uint32 (M, 3)."""
+    """A triangle mesh: vertices float32 (N, 3), faces uint32 (M, 3); uv,
+    normals and colors as subdivide carried them, or None."""
 
     def __init__(self, vertices: npt.ArrayLike, faces: npt.ArrayLike) -> None: ...
     @property
     def vertices(self) -> npt.NDArray[np.float32]: ...
     @property
     def faces(self) -> npt.NDArray[np.uint32]: ...
+    @property
+    def uv(self) -> Optional[npt.NDArray[np.float32]]: ...
+    @property
+    def normals(self) -> Optional[npt.NDArray[np.float32]]: ...
+    @property
+    def colors(self) -> Optional[np.ndarray]: ...
     def __iter__(self) -> Iterator[np.ndarray]: ...
 
 def subdivide(
@@ -23,6 +30,11 @@ def subdivide(
     passes: int = 1,
     rule: str = "classic",
     tension: Optional[float] = None,
+    max_edge: Union[float, str, None] = None,
+    crease_angle: Optional[float] = None,
+    uv: Optional[npt.ArrayLike] = None,
+    normals: Optional[npt.ArrayLike] = None,
+    colors: Optional[npt.ArrayLike] = None,
     progress: Optional[Callable[[float], object]] = None,
     *,
     weld: bool = False,
