@@ -226,6 +226,31 @@ VertexLayout layoutOf(const PlyElement& element) {
   return layout;
 }
 
+bool positionsAreFloats(const PlyElement& element, const VertexLayout& layout) {
+  for (std::size_t p = 0; p < element.properties.size(); ++p)
+    if (layout.roles[p] <= kZ && element.properties[p].type != PlyType::Float32) return false;
+  return true;
+}
+
+// Positions of float32 in the host's byte order, as this program writes
+// them and most scanners do, copied as they are: the file's bits are the
+// pass's.
+void copyFloatPositions(const BinaryBody& body, const PlyElement& element, const VertexLayout& layout,
+                        const std::vector<std::size_t>& offsets, std::size_t recordBytes,
+                        BigArray<FloatPoint>& positions) {
+  std::size_t at[3] = {0, 0, 0};
+  for (std::size_t p = 0; p < element.properties.size(); ++p)
+    if (layout.roles[p] <= kZ) at[layout.roles[p]] = offsets[p];
+  const std::size_t count = static_cast<std::size_t>(element.count);
+  positions.resize(count);
+  const unsigned char* record = body.data + body.offset;
+  for (std::size_t v = 0; v < count; ++v, record += recordBytes) {
+    std::memcpy(&positions[v].x, record + at[0], sizeof(float));
+    std::memcpy(&positions[v].y, record + at[1], sizeof(float));
+    std::memcpy(&positions[v].z, record + at[2], sizeof(float));
+  }
+}
+
 template <typename Body>
 bool readVertices(Body& body, const PlyElement& element, MeshContent& content, std::string& cause) {
   const VertexLayout layout = layoutOf(element);
@@ -272,6 +297,11 @@ bool readVertices(Body& body, const PlyElement& element, MeshContent& content, s
       offsets.push_back(recordBytes);
       recordBytes += plyTypeBytes(property.type);
     }
+    if (fixed && !uv && !normals && !colors && !body.swap && positionsAreFloats(element, layout)) {
+      copyFloatPositions(body, element, layout, offsets, recordBytes, content.positions);
+      body.offset += count * recordBytes;
+      return true;
+    }
     if (fixed) {
       const std::size_t properties = element.properties.size();
       for (std::size_t v = 0; v < count; ++v) {
@@ -302,6 +332,44 @@ bool isIndexList(const PlyProperty& property) {
   return property.list && (property.name == "vertex_indices" || property.name == "vertex_index");
 }
 
+// The faces of the commonest layout, a face element of nothing but a byte
+// count and 32-bit indices, while they are triangles, in one tight loop that
+// writes straight into the table; returns the faces read. The first face of
+// another size is left to the general loop.
+uint64_t readTriangleRun(BinaryBody& body, const PlyElement& element, uint64_t vertices, MeshContent& content) {
+  if (element.properties.size() != 1) return 0;
+  const PlyProperty& property = element.properties[0];
+  if (property.countType != PlyType::Uint8 || plyTypeBytes(property.type) != 4) return 0;
+  const bool isSigned = property.type == PlyType::Int32;
+  const uint64_t most = std::min<uint64_t>(element.count, body.left() / 13);
+  const std::size_t start = content.triangles.size();
+  content.triangles.resize(start + 3 * static_cast<std::size_t>(most));
+  uint32_t* out = content.triangles.data() + start;
+  // A negative signed index is out of every range, as a huge one is.
+  const uint64_t limit = isSigned ? std::min<uint64_t>(vertices, uint64_t(INT32_MAX) + 1) : vertices;
+  uint64_t f = 0;
+  std::size_t written = 0;
+  for (const unsigned char* record = body.data + body.offset; f < most && record[0] == 3; ++f, record += 13) {
+    uint32_t corner[3];
+    std::memcpy(corner, record + 1, sizeof corner);
+    if (body.swap)
+      for (uint32_t& c : corner) c = loadAs<uint32_t>(reinterpret_cast<const unsigned char*>(&c), true);
+    if (corner[0] >= limit || corner[1] >= limit || corner[2] >= limit) {
+      ++content.facesSkipped;
+      continue;
+    }
+    out[written] = corner[0];
+    out[written + 1] = corner[1];
+    out[written + 2] = corner[2];
+    written += 3;
+  }
+  body.offset += 13 * static_cast<std::size_t>(f);
+  content.triangles.resize(start + written);
+  return f;
+}
+
+uint64_t readTriangleRun(TextBody&, const PlyElement&, uint64_t, MeshContent&) { return 0; }
+
 template <typename Body>
 bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshContent& content, std::string& cause) {
   if (!countFits(body, element, cause)) return false;
@@ -314,7 +382,7 @@ bool readFaces(Body& body, const PlyElement& element, uint64_t vertices, MeshCon
   std::vector<uint8_t> indexList;
   for (const PlyProperty& property : element.properties) indexList.push_back(isIndexList(property) ? 1 : 0);
   double ignored;
-  for (uint64_t f = 0; f < element.count; ++f) {
+  for (uint64_t f = readTriangleRun(body, element, vertices, content); f < element.count; ++f) {
     for (std::size_t p = 0; p < element.properties.size(); ++p) {
       const PlyProperty& property = element.properties[p];
       if (!indexList[p]) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace py = pybind11;
 
@@ -57,6 +58,14 @@ std::string valueText(const float* value, unsigned width) {
   return text + ")";
 }
 
+// A corner whose every component is NaN has no value of this kind, as a
+// file's corner may have none where its other faces have one.
+bool isMissing(const float* value, unsigned width) {
+  for (unsigned k = 0; k < width; ++k)
+    if (!std::isnan(value[k])) return false;
+  return true;
+}
+
 // Corners at one vertex row with the same bits share a value, numbered in
 // the order corners first name them: faces that agree at a vertex make one
 // new value per side as the program's files do, rather than one per face.
@@ -65,10 +74,11 @@ bool readCornerValues(const float* data, const BigArray<uint32_t>& corners, cons
   if (data == nullptr) return true;
   const std::size_t count = corners.size();
   for (std::size_t c = 0; c < count; ++c) {
+    if (isMissing(data + width * c, width)) continue;
     for (unsigned k = 0; k < width; ++k) {
       if (std::isfinite(data[width * c + k])) continue;
       error = std::string(name) + "[" + std::to_string(c / 3) + ", " + std::to_string(c % 3) + "] is " +
-              valueText(data + width * c, width) + " as float32, not finite";
+              valueText(data + width * c, width) + " as float32, not finite (all NaN marks a corner without one)";
       return false;
     }
   }
@@ -91,6 +101,10 @@ bool readCornerValues(const float* data, const BigArray<uint32_t>& corners, cons
   values.values.clear();
   for (std::size_t c = 0; c < count; ++c) {
     const uint32_t first = values.ofCorner[c];
+    if (isMissing(data + width * first, width)) {
+      values.ofCorner[c] = kNoValue;
+      continue;
+    }
     if (first != c) {
       values.ofCorner[c] = values.ofCorner[first];
       continue;
@@ -131,6 +145,21 @@ bool readColors(const AttributeArrays& arrays, const BigArray<uint32_t>& corners
   return true;
 }
 
+bool readFaceGroups(const AttributeArrays& arrays, std::size_t triangles, MeshAttributes& attributes,
+                    std::string& error) {
+  if (arrays.faceGroupData == nullptr) return true;
+  attributes.groupOfTriangle.resize(triangles);
+  for (std::size_t t = 0; t < triangles; ++t) {
+    const int64_t number = arrays.faceGroupData[t];
+    if (number < 0 || number >= int64_t(kNoValue)) {
+      error = "face_groups[" + std::to_string(t) + "] is " + std::to_string(number) + ", not from 0 to 2**32 - 2";
+      return false;
+    }
+    attributes.groupOfTriangle[t] = static_cast<uint32_t>(number);
+  }
+  return true;
+}
+
 template <typename T>
 py::capsule ownerOf(T&& buffer) {
   return py::capsule(new T(std::move(buffer)), [](void* owned) { delete static_cast<T*>(owned); });
@@ -141,9 +170,14 @@ py::object cornerArrayOf(const CornerValues& values, std::size_t triangles) {
   if (!values.present()) return py::none();
   const unsigned width = values.width;
   BigArray<float> out(3 * triangles * width);
-  for (std::size_t c = 0; c < 3 * triangles; ++c)
+  for (std::size_t c = 0; c < 3 * triangles; ++c) {
+    if (values.ofCorner[c] == kNoValue) {
+      std::fill(&out[width * c], &out[width * c] + width, std::nanf(""));
+      continue;
+    }
     std::memcpy(&out[width * c], &values.values[width * static_cast<std::size_t>(values.ofCorner[c])],
                 sizeof(float) * width);
+  }
   const float* data = out.data();
   return py::array_t<float>({static_cast<py::ssize_t>(triangles), py::ssize_t(3), static_cast<py::ssize_t>(width)},
                             data, ownerOf(std::move(out)));
@@ -155,7 +189,8 @@ py::object vertexArrayOf(const BigArray<uint32_t>& valueOfVertex, const CornerVa
   BigArray<T> out(valueOfVertex.size() * width);
   for (std::size_t v = 0; v < valueOfVertex.size(); ++v) {
     for (unsigned k = 0; k < width; ++k) {
-      const float value = colors.values[width * static_cast<std::size_t>(valueOfVertex[v]) + k];
+      const float value =
+          valueOfVertex[v] == kNoValue ? 0.0f : colors.values[width * static_cast<std::size_t>(valueOfVertex[v]) + k];
       out[width * v + k] = bytes ? static_cast<T>(std::lround(std::fmin(std::fmax(value, 0.0f), 1.0f) * 255.0))
                                  : static_cast<T>(value);
     }
@@ -167,12 +202,23 @@ py::object vertexArrayOf(const BigArray<uint32_t>& valueOfVertex, const CornerVa
 
 }  // namespace
 
-AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle colors, std::size_t faceRows,
-                                  std::size_t vertexRows) {
+AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle colors, py::handle faceGroups,
+                                  std::size_t faceRows, std::size_t vertexRows) {
   AttributeArrays arrays;
   arrays.vertexRows = vertexRows;
   arrays.uv = cornerArray(uv, "uv", faceRows, 2, arrays.uvData);
   arrays.normals = cornerArray(normals, "normals", faceRows, 3, arrays.normalData);
+  if (!faceGroups.is_none()) {
+    const py::array array = py::module_::import("numpy").attr("asarray")(faceGroups);
+    if (array.ndim() != 1 || static_cast<std::size_t>(array.shape(0)) != faceRows)
+      throw py::value_error("face_groups must have shape (" + std::to_string(faceRows) + ",), a number per face, not " +
+                            shapeText(array));
+    if (kindOf(array) != 'i' && kindOf(array) != 'u')
+      throw py::value_error("face_groups must hold integers, not " + py::str(array.dtype()).cast<std::string>());
+    const py::array numbers = contiguous(array, "int64");
+    arrays.faceGroups = numbers;
+    arrays.faceGroupData = static_cast<const int64_t*>(numbers.data());
+  }
   if (colors.is_none()) return arrays;
   const py::array array = py::module_::import("numpy").attr("asarray")(colors);
   if (array.ndim() != 2 || static_cast<std::size_t>(array.shape(0)) != vertexRows ||
@@ -194,7 +240,7 @@ bool readAttributeArrays(const AttributeArrays& arrays, const BigArray<uint32_t>
                          MeshAttributes& attributes, std::string& error) {
   return readCornerValues(arrays.uvData, corners, "uv", 2, attributes.uv, error) &&
          readCornerValues(arrays.normalData, corners, "normals", 3, attributes.normals, error) &&
-         readColors(arrays, corners, attributes, error);
+         readColors(arrays, corners, attributes, error) && readFaceGroups(arrays, corners.size() / 3, attributes, error);
 }
 
 AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray<uint32_t>& rowOfVertex) {
@@ -204,6 +250,12 @@ AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray
   arrays.uv = cornerArrayOf(attributes.uv, triangles);
   arrays.normals = cornerArrayOf(attributes.normals, triangles);
   arrays.colorBytes = attributes.colorsWereBytes;
+  if (!attributes.groupOfTriangle.empty()) {
+    BigArray<uint32_t> groups(attributes.groupOfTriangle.begin(), attributes.groupOfTriangle.end());
+    const uint32_t* data = groups.data();
+    const py::ssize_t count = static_cast<py::ssize_t>(groups.size());
+    arrays.faceGroups = py::array_t<uint32_t>(count, data, ownerOf(std::move(groups)));
+  }
   if (!attributes.colors.present()) return arrays;
   // A vertex takes the colour of the first corner that names it; the pass
   // numbers its new points in the order the triangles first name them, so
@@ -217,4 +269,14 @@ AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray
   arrays.colors = arrays.colorBytes ? vertexArrayOf<uint8_t>(valueOfVertex, attributes.colors, true)
                                     : vertexArrayOf<float>(valueOfVertex, attributes.colors, false);
   return arrays;
+}
+
+MeshRecord meshRecordWithAttributes(SurfaceMesh&& mesh, const BigArray<uint32_t>& rowOfVertex) {
+  const AttributeArrays carried = attributeArraysOfMesh(mesh, rowOfVertex);
+  MeshRecord record = meshRecordOf(std::move(mesh));
+  record.uv = carried.uv;
+  record.normals = carried.normals;
+  record.colors = carried.colors;
+  record.faceGroups = carried.faceGroups;
+  return record;
 }

@@ -179,3 +179,16 @@ MeshRecord meshRecordOf(SurfaceMesh&& surface) {
   record.faces = py::array_t<uint32_t>({triangleCount, py::ssize_t(3)}, corners, ownerOf(std::move(mesh.corners)));
   return record;
 }
+
+SurfaceMesh surfaceOfArrays(py::handle vertices, py::handle faces) {
+  const MeshArrays arrays = meshArraysOf(vertices, faces);
+  SurfaceMesh mesh;
+  std::string error;
+  bool read;
+  {
+    py::gil_scoped_release release;
+    read = readMeshArrays(arrays, mesh, error);
+  }
+  if (!read) throw py::value_error(error);
+  return mesh;
+}

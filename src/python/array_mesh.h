@@ -56,12 +56,21 @@ bool readMeshArrays(const MeshArrays& arrays, SurfaceMesh& mesh, std::string& er
 bool usedVerticesAreFinite(const IndexedMesh& mesh, std::string& error);
 
 // The arrays the Python Mesh record holds: vertices float32 (N, 3), faces
-// uint32 (M, 3), both C-contiguous and writable; uv, normals and colors None
-// or as array_attributes.h gives them.
+// uint32 (M, 3), both C-contiguous and writable; uv, normals, colors and
+// face_groups None or as array_attributes.h gives them; groups a list of
+// (material, group, object) texts that face_groups number, and the material
+// libraries an OBJ file named.
 struct MeshRecord {
   pybind11::array vertices, faces;
   pybind11::object uv = pybind11::none(), normals = pybind11::none(), colors = pybind11::none();
+  pybind11::object faceGroups = pybind11::none();
+  pybind11::list groups, materialLibraries;
 };
+
+// The arrays as a mesh, read as readMeshArrays reads them; throws
+// pybind11::value_error with the reason where it fails. Needs the GIL,
+// which it releases while it reads the elements.
+SurfaceMesh surfaceOfArrays(pybind11::handle vertices, pybind11::handle faces);
 
 // The mesh's positions and corners handed to numpy: each array owns its
 // buffer through a capsule, the mesh is left empty. Needs the GIL.

@@ -2,7 +2,8 @@
 // function checks its arguments, reads them into the C++ records
 // (array_mesh.h), does its work without the GIL and hands the result back
 // as numpy arrays that own their buffers. The package's __init__.py adds
-// read, which opens files with Python's own open.
+// read and write, which open files as Python's own functions do and turn the
+// readers' notes into warnings.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -16,8 +17,7 @@
 #include "array_attributes.h"
 #include "array_mesh.h"
 #include "crease_marking.h"
-#include "obj_reading.h"
-#include "obj_writing.h"
+#include "mesh_files.h"
 #include "pass_thread.h"
 #include "subdivide_options.h"
 #include "vertex_weld.h"
@@ -38,11 +38,11 @@ for bit.
     mesh = meshsubdivide.subdivide(vertices, faces, passes=3)
     mesh.vertices, mesh.faces        # float32 (N, 3), uint32 (M, 3)
 
-    mesh = meshsubdivide.read("in.obj")             # as the program reads it
-    meshsubdivide.write("out.obj", meshsubdivide.subdivide(*mesh, passes=2))
+    mesh = meshsubdivide.read("scan.ply")           # any format the program reads
+    meshsubdivide.write("fine.ply", mesh.subdivide(passes=2))
 )";
 
-const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, max_edge=None, crease_angle=None, uv=None, normals=None, colors=None, progress=None, *, weld=False) -> Mesh
+const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, max_edge=None, crease_angle=None, uv=None, normals=None, colors=None, progress=None, *, weld=False, face_groups=None) -> Mesh
 
 Refine a triangle mesh by butterfly subdivision.
 
@@ -75,8 +75,9 @@ Refine a triangle mesh by butterfly subdivision.
              more than this many degrees (0 to 180) is a crease, refined
              along its line as a rim is, and no stencil reaches across it,
              as --crease-angle (default: no creases)
-  uv         (m, 3, 2) texture coordinates per corner of each face
-  normals    (m, 3, 3) normals per corner of each face
+  uv         (m, 3, 2) texture coordinates per corner of each face; NaN
+             in every component marks a corner without one
+  normals    (m, 3, 3) normals per corner of each face, NaN as for uv
   colors     (n, 3 or 4) colours per vertex: floats from 0 to 1, or uint8
              from 0 to 255; alpha last
   progress   called as progress(fraction) with 0.0 when the passes start and
@@ -84,6 +85,9 @@ Refine a triangle mesh by butterfly subdivision.
              last), from the calling thread; what it raises ends the call.
              Passes to a length, whose number is not known ahead, report
              1 - 4**-k after pass k and 1.0 when they end.
+  face_groups
+             (m,) a number per face (below 2**32 - 1), kept by the faces cut
+             from it: a material or group, as Mesh.face_groups holds
   weld       first take vertices at the same position (within 1e-5 of the
              bounding-box diagonal in every coordinate) as one, each the
              first of them, as the program's reader does; by default every
@@ -95,9 +99,11 @@ triangle t becoming rows 4t .. 4t + 3 of a uniform pass. Each uniform pass
 takes V, E, F to V + E, 2E + 3F, 4F. The arrays own their memory; nothing
 is copied on the way out.
 
-The Mesh also holds uv, normals and colors when they were given, else None:
-uv float32 (M, 3, 2) and normals float32 (M, 3, 3) per corner of the
-result's faces, colors (N, 3 or 4) per vertex, float32 or uint8 as given.
+The Mesh also holds uv, normals, colors and face_groups when they were
+given, else None: uv float32 (M, 3, 2) and normals float32 (M, 3, 3) per
+corner of the result's faces, colors (N, 3 or 4) per vertex, float32 or
+uint8 as given, face_groups uint32 (M,). Mesh.subdivide carries all of a
+Mesh, group names too.
 A new corner takes the midpoint of its side's ends as its face saw them
 (normals made unit length again), so faces that disagree at a side (a
 texture seam) keep two values at its new point and faces that agree share
@@ -116,22 +122,24 @@ released while the passes run: threads subdivide side by side.
 
 const char* const kMeshHelp = R"(Mesh(vertices, faces)
 
-A triangle mesh as two numpy arrays: vertices float32 (N, 3) and faces
-uint32 (M, 3), rows of vertex numbers counted from 0. subdivide and read
-return one; Mesh(vertices, faces) makes one from any arrays that subdivide
-takes (copied and checked the same way). Unpacks as (vertices, faces).
-uv, normals and colors are those subdivide carried, or None.
+A triangle mesh as numpy arrays: vertices float32 (N, 3) and faces uint32
+(M, 3), rows of vertex numbers counted from 0. subdivide and read return
+one; Mesh(vertices, faces) makes one from any arrays that subdivide takes
+(copied and checked the same way). Unpacks as (vertices, faces).
+
+What a file or subdivide carried beside them, else None: uv (M, 3, 2) and
+normals (M, 3, 3) per corner of each face, NaN at a corner without one;
+colors (N, 3 or 4) per vertex; face_groups uint32 (M,), each face's entry
+of groups, the list of (material, group, object) texts the file named
+("" where it named none), and material_libraries, the OBJ's mtllib files.
+groups and material_libraries may be set before writing.
 )";
 
-const char* const kWriteHelp = R"(write(path, mesh) -> None
+const char* const kMeshSubdivideHelp = R"(Mesh.subdivide(passes=1, rule="classic", tension=None, max_edge=None, crease_angle=None, progress=None) -> Mesh
 
-Write the mesh as an OBJ file, as the program writes one: a comment line,
-"v x y z" per vertex in the shortest form that reads back as the same
-float32, "f a b c" per triangle, counted from 1, LF line ends.
-
-Raises OSError (with the file name) when the file cannot be written,
-ValueError when the mesh's arrays are not a mesh. The GIL is released while
-the file is written.
+The mesh subdivided as subdivide(...) does it, with everything it carries:
+texture coordinates, normals, colours, and each face's group (a child face
+keeps its parent's), group names and material libraries.
 )";
 
 // Weld or classify: the pass wants classified sides, and welding classifies.
@@ -163,19 +171,6 @@ void prepareForPasses(IndexedMesh& mesh, bool weld, BigArray<uint32_t>& rowOfVer
   classifySides(mesh);
 }
 
-SurfaceMesh surfaceOf(py::handle vertices, py::handle faces) {
-  const MeshArrays arrays = meshArraysOf(vertices, faces);
-  SurfaceMesh mesh;
-  std::string error;
-  bool read;
-  {
-    py::gil_scoped_release release;
-    read = readMeshArrays(arrays, mesh, error);
-  }
-  if (!read) throw py::value_error(error);
-  return mesh;
-}
-
 // None, a number or text, as max_edge may be given.
 SideLengthArgument sideLengthArgumentOf(const py::object& maxEdge) {
   SideLengthArgument argument;
@@ -194,16 +189,17 @@ SideLengthArgument sideLengthArgumentOf(const py::object& maxEdge) {
 
 MeshRecord subdivide(py::handle vertices, py::handle faces, int passes, const std::string& rule,
                      std::optional<double> tension, const py::object& maxEdge, std::optional<double> creaseAngle,
-                     py::handle uv, py::handle normals, py::handle colors, py::object progress, bool weld) {
+                     py::handle uv, py::handle normals, py::handle colors, py::object progress, bool weld,
+                     py::handle faceGroups) {
   SubdivideOptions options;
   std::string error;
   if (!subdivideOptionsOf(passes, rule, tension, sideLengthArgumentOf(maxEdge), creaseAngle, weld, options, error))
     throw py::value_error(error);
   if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
     throw py::type_error("progress must be callable or None");
-  SurfaceMesh mesh = surfaceOf(vertices, faces);
+  SurfaceMesh mesh = surfaceOfArrays(vertices, faces);
   const AttributeArrays attributes =
-      attributeArraysOf(uv, normals, colors, mesh.mesh.triangleCount(), mesh.mesh.vertexCount());
+      attributeArraysOf(uv, normals, colors, faceGroups, mesh.mesh.triangleCount(), mesh.mesh.vertexCount());
   BigArray<uint32_t> rowOfVertex;
   bool usable;
   {
@@ -217,59 +213,18 @@ MeshRecord subdivide(py::handle vertices, py::handle faces, int passes, const st
   }
   if (!usable) throw py::value_error(error);
   runPasses(mesh, options, progress);
-  const AttributeArrays carried = attributeArraysOfMesh(mesh, rowOfVertex);
-  MeshRecord record = meshRecordOf(std::move(mesh));
-  record.uv = carried.uv;
-  record.normals = carried.normals;
-  record.colors = carried.colors;
+  return meshRecordWithAttributes(std::move(mesh), rowOfVertex);
+}
+
+// The record subdivided with everything it carries, its group names too.
+MeshRecord subdivideRecord(const MeshRecord& source, int passes, const std::string& rule,
+                           std::optional<double> tension, const py::object& maxEdge,
+                           std::optional<double> creaseAngle, py::object progress) {
+  MeshRecord record = subdivide(source.vertices, source.faces, passes, rule, tension, maxEdge, creaseAngle, source.uv,
+                                source.normals, source.colors, std::move(progress), false, source.faceGroups);
+  record.groups = py::list(source.groups);
+  record.materialLibraries = py::list(source.materialLibraries);
   return record;
-}
-
-// The text of an OBJ file, as the program reads it.
-MeshRecord readObjBytes(const py::bytes& text) {
-  char* data = nullptr;
-  py::ssize_t size = 0;
-  if (PYBIND11_BYTES_AS_STRING_AND_SIZE(text.ptr(), &data, &size) != 0) throw py::error_already_set();
-  SurfaceMesh mesh;
-  bool hasTriangles;
-  {
-    py::gil_scoped_release release;
-    MeshContent content;
-    parseObjText(data, static_cast<std::size_t>(size), content);
-    hasTriangles = !content.triangles.empty();
-    if (hasTriangles) weldedMesh(content, mesh.mesh);
-  }
-  if (!hasTriangles)
-    throw py::value_error("holds no triangle (no f statement whose corners are vertices with three coordinates)");
-  return meshRecordOf(std::move(mesh));
-}
-
-[[noreturn]] void raiseFileError(int cause, const py::object& path) {
-  errno = cause;
-  PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
-  throw py::error_already_set();
-}
-
-void writeMesh(const py::object& path, const MeshRecord& record) {
-  const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
-  if (name.find('\0') != std::string::npos) throw py::value_error("path holds a null byte");
-  const SurfaceMesh mesh = surfaceOf(record.vertices, record.faces);
-  const std::string comment = "made by meshsubdivide's Python module (butterfly subdivision): " +
-                              std::to_string(mesh.mesh.vertexCount()) + " vertices and " +
-                              std::to_string(mesh.mesh.triangleCount()) + " triangles";
-  int cause = 0;
-  {
-    py::gil_scoped_release release;
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
-      cause = errno;
-    } else {
-      const bool written = writeObj(mesh.mesh, comment, file);
-      if (!written) cause = errno;
-      if (std::fclose(file) != 0 && written) cause = errno;
-    }
-  }
-  if (cause != 0) raiseFileError(cause, path);
 }
 
 }  // namespace
@@ -280,13 +235,19 @@ PYBIND11_MODULE(_core, m) {
   options.disable_function_signatures();
   m.doc() = kModuleHelp;
   py::class_<MeshRecord>(m, "Mesh", kMeshHelp)
-      .def(py::init([](py::handle vertices, py::handle faces) { return meshRecordOf(surfaceOf(vertices, faces)); }),
+      .def(py::init([](py::handle vertices, py::handle faces) { return meshRecordOf(surfaceOfArrays(vertices, faces)); }),
            "vertices"_a, "faces"_a)
       .def_readonly("vertices", &MeshRecord::vertices, "float32 (N, 3): x, y, z of each vertex")
       .def_readonly("faces", &MeshRecord::faces, "uint32 (M, 3): the vertex numbers of each triangle, from 0")
       .def_readonly("uv", &MeshRecord::uv, "float32 (M, 3, 2) texture coordinates per corner, or None")
       .def_readonly("normals", &MeshRecord::normals, "float32 (M, 3, 3) unit normals per corner, or None")
       .def_readonly("colors", &MeshRecord::colors, "float32 or uint8 (N, 3 or 4) colours per vertex, or None")
+      .def_readonly("face_groups", &MeshRecord::faceGroups, "uint32 (M,) each face's entry of groups, or None")
+      .def_readwrite("groups", &MeshRecord::groups, "list of (material, group, object) texts")
+      .def_readwrite("material_libraries", &MeshRecord::materialLibraries, "list of an OBJ's mtllib files")
+      .def("subdivide", &subdivideRecord, kMeshSubdivideHelp, "passes"_a = 1, "rule"_a = "classic",
+           "tension"_a = py::none(), "max_edge"_a = py::none(), "crease_angle"_a = py::none(),
+           "progress"_a = py::none())
       .def("__iter__", [](const MeshRecord& mesh) { return py::iter(py::make_tuple(mesh.vertices, mesh.faces)); })
       .def("__repr__", [](const MeshRecord& mesh) {
         return "Mesh(" + std::to_string(mesh.vertices.shape(0)) + " vertices, " +
@@ -295,8 +256,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("subdivide", &subdivide, kSubdivideHelp, "vertices"_a, "faces"_a, "passes"_a = 1, "rule"_a = "classic",
         "tension"_a = py::none(), "max_edge"_a = py::none(), "crease_angle"_a = py::none(), "uv"_a = py::none(),
         "normals"_a = py::none(), "colors"_a = py::none(), "progress"_a = py::none(), py::kw_only(),
-        "weld"_a = false);
-  m.def("write", &writeMesh, kWriteHelp, "path"_a, "mesh"_a);
-  m.def("_read_obj_bytes", &readObjBytes, "The mesh of an OBJ file's text, read and welded as the program does.",
-        "text"_a);
+        "weld"_a = false, "face_groups"_a = py::none());
+  m.def("_read", &readMeshRecord, "The mesh of a file and the reader's notes.", "path"_a);
+  m.def("_write", &writeMeshRecord, "Writes the mesh; returns what the format could not hold.", "path"_a, "mesh"_a,
+        "format"_a, "ascii"_a, "positions_only"_a);
 }

@@ -31,7 +31,7 @@ extern "C" void removePendingAndExit(int signal) {
   std::_Exit(128 + signal);
 }
 
-void removeOnInterrupt(const std::string& temporary) {
+void removePendingOnInterrupt(const std::string& temporary) {
   if (temporary.size() >= sizeof pendingTemporary) return;
   std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
   std::signal(SIGINT, removePendingAndExit);
@@ -51,8 +51,9 @@ bool exists(const std::string& path) {
 
 }  // namespace
 
-bool openOutput(const std::string& path, OutputFile& output, std::string& error) {
+bool openOutput(const std::string& path, OutputFile& output, std::string& error, bool removeOnInterrupt) {
   if (isDirectory(path.c_str())) {
+    errno = EISDIR;
     error = "is a directory";
     return false;
   }
@@ -65,10 +66,11 @@ bool openOutput(const std::string& path, OutputFile& output, std::string& error)
       error = std::strerror(errno);
       return false;
     }
-    output = OutputFile{path, temporary, stream};
-    removeOnInterrupt(temporary);
+    output = OutputFile{path, temporary, stream, removeOnInterrupt};
+    if (removeOnInterrupt) removePendingOnInterrupt(temporary);
     return true;
   }
+  errno = EEXIST;
   error = "no free name for a temporary file beside it";
   return false;
 }
@@ -79,18 +81,19 @@ bool finishOutput(OutputFile& output, std::string& error) {
   const bool closed = std::fclose(output.stream) == 0;
   if (flushed && !closed) cause = errno;
   output.stream = nullptr;
-  forgetPending();
+  if (output.removedOnInterrupt) forgetPending();
   if (flushed && closed && replaceFile(output.temporary.c_str(), output.path.c_str())) return true;
   if (flushed && closed) cause = errno;
   error = std::strerror(cause);
   std::remove(output.temporary.c_str());
+  errno = cause;
   return false;
 }
 
 void abandonOutput(OutputFile& output) {
   if (output.stream != nullptr) std::fclose(output.stream);
   output.stream = nullptr;
-  forgetPending();
+  if (output.removedOnInterrupt) forgetPending();
   std::remove(output.temporary.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 Midpoints::Midpoints(CornerValues& kind, bool unitLength, std::size_t expectedPairs)
@@ -26,6 +27,10 @@ uint32_t Midpoints::found(uint32_t a, uint32_t b) const {
 uint32_t Midpoints::make(uint32_t a, uint32_t b) {
   BigArray<float>& values = kind_.values;
   const std::size_t width = kind_.width;
+  // Two numbers holding one value (a file's repeated vt or vn line, or
+  // corners given apart) have that value between them, as one number has:
+  // the same value however the corners came to be numbered.
+  if (std::memcmp(&values[a * width], &values[b * width], width * sizeof(float)) == 0) return a;
   const auto middle = [&](std::size_t i) {
     return 0.5 * (static_cast<double>(values[a * width + i]) + static_cast<double>(values[b * width + i]));
   };

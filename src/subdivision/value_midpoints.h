@@ -27,8 +27,8 @@ class Midpoints {
 
   // The value between two different values a < b, made now without asking
   // the table: for a caller that knows the pair is met for the first time.
-  // Where a unit length cannot be had (the two are opposite, or not numbers)
-  // it is a.
+  // Where the two hold the same bits, or a unit length cannot be had (the
+  // two are opposite, or not numbers), it is a.
   uint32_t make(uint32_t a, uint32_t b);
 
  private:

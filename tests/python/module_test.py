@@ -159,7 +159,7 @@ def testPointsAndTrianglesAreTheProgramsBitForBit(tmp_path, source, passes, opti
   assert sameBits(mesh.vertices, expected[0])
   assert mesh.faces.dtype == np.uint32 and np.array_equal(mesh.faces, expected[1])
   # And the module's file is the program's but for the comment line.
-  meshsubdivide.write(str(tmp_path / "module.obj"), mesh)
+  meshsubdivide.write(str(tmp_path / "module.obj"), mesh, positions_only=True)
   with open(str(tmp_path / "module.obj")) as ours, open(str(tmp_path / "program.obj")) as theirs:
     assert ours.read().split("\n", 1)[1] == theirs.read().split("\n", 1)[1]
 
@@ -389,6 +389,8 @@ BAD_ARGUMENTS = [
     ("colors as int16", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.zeros((4, 3), np.int16)}, r"colors must hold floats from 0 to 1 or uint8 from 0 to 255, not int16"),
     ("a float colour above 1", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.full((4, 3), 0.5) + np.eye(4, 3)}, r"colors\[0\] is \(1.500000, 0.500000, 0.500000\) as float32, not within 0 to 1"),
     ("a NaN colour", TETRAHEDRON, TETRAHEDRON_FACES, {"colors": np.full((4, 4), np.nan)}, r"colors\[0\] .* not within 0 to 1"),
+    ("a negative face group", TETRAHEDRON, TETRAHEDRON_FACES, {"face_groups": [0, 1, -1, 0]}, r"face_groups\[2\] is -1, not from 0"),
+    ("face groups per vertex", TETRAHEDRON, TETRAHEDRON_FACES[:3], {"face_groups": [0, 0, 0, 0]}, r"face_groups must have shape \(3,\)"),
 ]
 
 
@@ -437,11 +439,85 @@ def testWriteRaisesOSErrorNamingTheFile(tmp_path, where, error):
   assert raised.value.filename == str(tmp_path / where)
 
 
+MESH_FILES = os.path.join(REPOSITORY, "tests", "data", "mesh-files")
+
+
+def sameArrays(a, b):
+  return (a is None and b is None) or (a is not None and b is not None and a.dtype == b.dtype and
+                                       np.array_equal(a, b, equal_nan=a.dtype.kind == "f"))
+
+
+def sameMeshes(a, b):
+  """The same points, faces and everything carried; the files' own value
+  numbering may differ, as a Mesh keeps values per corner."""
+  return (sameBits(a.vertices, b.vertices) and np.array_equal(a.faces, b.faces) and
+          all(sameArrays(x, y) for x, y in [(a.uv, b.uv), (a.normals, b.normals), (a.colors, b.colors),
+                                             (a.face_groups, b.face_groups)]) and
+          a.groups == b.groups and a.material_libraries == b.material_libraries)
+
+
+# (file, output, program options): read, one pass, written, with what each
+# format holds: textures, normals, materials and groups, colours; the file
+# read back is the program's read back.
+FILES_THROUGH_THE_MODULE = [
+    ("spider.obj", "out.obj", []),
+    ("spider.obj", "out.PLY", ["--ascii"]),
+    ("cube_uv.ply", "out.ply", []),
+    ("cube_binary.ply", "out.obj", ["--rule", "modified"]),
+    ("Spider_binary.stl", "out.stl", []),
+    ("block.stl", "out.stl", ["--ascii"]),
+    ("Cube.off", "out.off", ["--crease-angle", "60"]),
+]
+
+
+@pytest.mark.skipif(PROGRAM is None, reason="MESHSUBDIVIDE_PROGRAM not set")
+@pytest.mark.parametrize("source,output,options", FILES_THROUGH_THE_MODULE)
+def testFilesThroughTheModuleAreThePrograms(tmp_path, source, output, options):
+  path = os.path.join(MESH_FILES, source)
+  subprocess.run([PROGRAM, path, "-n", "1", "-o", str(tmp_path / ("program-" + output))] + options, check=True)
+  mesh = meshsubdivide.read(path)
+  keywords = {"rule": "modified"} if "modified" in options else {}
+  if "--crease-angle" in options:
+    keywords["crease_angle"] = 60
+  meshsubdivide.write(tmp_path / output, mesh.subdivide(**keywords), ascii="--ascii" in options)
+  with open(str(tmp_path / output), "rb") as ours, open(str(tmp_path / ("program-" + output)), "rb") as theirs:
+    assert ours.read(5) == theirs.read(5)  # binary or text alike
+  assert sameMeshes(meshsubdivide.read(tmp_path / output), meshsubdivide.read(tmp_path / ("program-" + output)))
+
+
+def testAFileKeepsItsMaterialsAndGroupsAndWarnsOfWhatAFormatLoses(tmp_path):
+  mesh = meshsubdivide.read(os.path.join(MESH_FILES, "spider.obj"))
+  assert mesh.uv is not None and mesh.material_libraries == ["spider.mtl"]
+  finer = mesh.subdivide()
+  assert finer.groups == mesh.groups and len(set(g[0] for g in mesh.groups)) > 1
+  assert np.array_equal(finer.face_groups, np.repeat(mesh.face_groups, 4))
+  with pytest.warns(UserWarning, match=r"out\.stl: texture coordinates, normals, materials, groups and objects not"):
+    meshsubdivide.write(tmp_path / "out.stl", finer)
+  finer.groups = finer.groups[:1]
+  with pytest.raises(ValueError, match=r"face_groups\[\d+\] is \d+, but groups has 1 entries"):
+    meshsubdivide.write(tmp_path / "out.obj", finer)
+  with pytest.raises(ValueError, match=r"format must be 'obj', 'ply', 'stl' or 'off', not 'gltf'"):
+    meshsubdivide.write(tmp_path / "out.obj", finer, "glTF")
+  assert not os.path.exists(tmp_path / "out.obj")
+
+
+def testACornerWithoutATextureCoordinateStaysWithoutOne(tmp_path):
+  text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0.5 0.5\nf 1/1 2/1 3/1\nf 2 4 3\n"
+  mesh = meshsubdivide.read(writeText(tmp_path, "half.obj", text))
+  assert np.isnan(mesh.uv[1]).all() and (mesh.uv[0] == 0.5).all()
+  finer = mesh.subdivide()
+  assert np.isnan(finer.uv[4:]).all() and (finer.uv[:4] == 0.5).all()
+
+
 def testWrittenFilesReadBackAsTheSameMesh(tmp_path):
   mesh = meshsubdivide.subdivide(*grid(6), passes=2, rule="modified")
   meshsubdivide.write(tmp_path / "sheet.obj", mesh)
   again = meshsubdivide.read(tmp_path / "sheet.obj")
   assert sameBits(again.vertices, mesh.vertices) and np.array_equal(again.faces, mesh.faces)
+  for name in ["sheet.ply", "sheet.off"]:
+    meshsubdivide.write(tmp_path / name, mesh)
+    again = meshsubdivide.read(tmp_path / name)
+    assert sameBits(again.vertices, mesh.vertices) and np.array_equal(again.faces, mesh.faces), name
 
 
 def runChild(script, **popen):
