@@ -9,12 +9,6 @@ namespace py = pybind11;
 
 namespace {
 
-std::string shapeText(const py::array& array) {
-  std::string text = "(";
-  for (py::ssize_t d = 0; d < array.ndim(); ++d) text += (d > 0 ? ", " : "") + std::to_string(array.shape(d));
-  return text + (array.ndim() == 1 ? ",)" : ")");
-}
-
 char kindOf(const py::array& array) { return array.dtype().attr("kind").cast<std::string>()[0]; }
 
 // A float64 beyond float32's range becomes an infinity, which the reading
@@ -46,7 +40,7 @@ py::object cornerArray(py::handle object, const char* name, std::size_t rows, py
   const char kind = kindOf(array);
   if (kind != 'f' && kind != 'i' && kind != 'u')
     throw py::value_error(std::string(name) + " must hold real numbers, not " +
-                          py::str(array.dtype()).cast<std::string>());
+                          dtypeText(array));
   const py::array floats = contiguous(array, "float32");
   data = static_cast<const float*>(floats.data());
   return floats;
@@ -214,7 +208,7 @@ AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle 
       throw py::value_error("face_groups must have shape (" + std::to_string(faceRows) + ",), a number per face, not " +
                             shapeText(array));
     if (kindOf(array) != 'i' && kindOf(array) != 'u')
-      throw py::value_error("face_groups must hold integers, not " + py::str(array.dtype()).cast<std::string>());
+      throw py::value_error("face_groups must hold integers, not " + dtypeText(array));
     const py::array numbers = contiguous(array, "int64");
     arrays.faceGroups = numbers;
     arrays.faceGroupData = static_cast<const int64_t*>(numbers.data());
@@ -225,7 +219,7 @@ AttributeArrays attributeArraysOf(py::handle uv, py::handle normals, py::handle 
       (array.shape(1) != 3 && array.shape(1) != 4))
     throw py::value_error("colors must have shape (" + std::to_string(vertexRows) + ", 3) or (" +
                           std::to_string(vertexRows) + ", 4), a row per vertex, not " + shapeText(array));
-  const std::string dtype = py::str(array.dtype()).cast<std::string>();
+  const std::string dtype = dtypeText(array);
   arrays.colorBytes = dtype == "uint8";
   if (!arrays.colorBytes && kindOf(array) != 'f')
     throw py::value_error("colors must hold floats from 0 to 1 or uint8 from 0 to 255, not " + dtype);

@@ -8,8 +8,6 @@
 
 namespace py = pybind11;
 
-namespace {
-
 std::string shapeText(const py::array& array) {
   std::string text = "(";
   for (py::ssize_t d = 0; d < array.ndim(); ++d) text += (d > 0 ? ", " : "") + std::to_string(array.shape(d));
@@ -17,6 +15,8 @@ std::string shapeText(const py::array& array) {
 }
 
 std::string dtypeText(const py::array& array) { return py::str(array.dtype()).cast<std::string>(); }
+
+namespace {
 
 // numpy's own array of anything it takes (its ValueError or TypeError comes
 // through for what it cannot make one of), checked for shape (n, 3).

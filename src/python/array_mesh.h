@@ -21,6 +21,11 @@
 
 #include "mesh_attributes.h"
 
+// An array's shape and element type as numpy writes them, for messages:
+// "(4, 2)", "(12,)", "float64".
+std::string shapeText(const pybind11::array& array);
+std::string dtypeText(const pybind11::array& array);
+
 // Where the elements of a two-dimensional array lie, for reading them
 // without the GIL.
 struct ArrayView {

@@ -40,6 +40,8 @@ for bit.
 
     mesh = meshsubdivide.read("scan.ply")           # any format the program reads
     meshsubdivide.write("fine.ply", mesh.subdivide(passes=2))
+
+docs/python.md in the project says more.
 )";
 
 const char* const kSubdivideHelp = R"(subdivide(vertices, faces, passes=1, rule="classic", tension=None, max_edge=None, crease_angle=None, uv=None, normals=None, colors=None, progress=None, *, weld=False, face_groups=None) -> Mesh

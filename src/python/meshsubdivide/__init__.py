@@ -1,24 +1,9 @@
-"""Butterfly subdivision of triangle meshes held in numpy arrays.
-
-The passes of the command-line program meshsubdivide, on arrays: each pass
-splits every triangle into four, with a new point on each side; old vertices
-never move. The points are those the program writes for the same input, bit
-for bit.
-
-    import meshsubdivide
-    mesh = meshsubdivide.subdivide(vertices, faces, passes=3)
-    mesh.vertices, mesh.faces        # float32 (N, 3), uint32 (M, 3)
-
-    mesh = meshsubdivide.read("scan.ply")           # any format the program reads
-    meshsubdivide.write("fine.ply", mesh.subdivide(passes=2))
-
-docs/python.md in the project says more.
-"""
-
+# The package: the bindings of _core, whose help text is the package's, and
+# read and write, which open files as Python's own functions do.
 import os
 import warnings
 
-from ._core import Mesh, subdivide, _read, _write
+from ._core import __doc__, Mesh, subdivide, _read, _write  # noqa: F401
 
 __all__ = ["Mesh", "read", "subdivide", "write"]
 
