@@ -55,4 +55,9 @@ bool hugePagesWithoutStall(const char* enabled, const char* defrag, const char* 
   return freeHugePages(buddyinfo) >= 2 * pages + kHugePagesKeptFree;
 }
 
+bool hugePagesMayCompact(const char* enabled, const char* defrag) {
+  return (chosen(enabled, "always") || chosen(enabled, "madvise")) && !chosen(defrag, "defer") &&
+         !chosen(defrag, "never");
+}
+
 void* takeHeapMemory(std::size_t bytes) { return std::malloc(bytes); }

@@ -11,7 +11,8 @@
 //
 // Nothing here keeps state between calls or owns memory past a call, except
 // the blocks handed out by takeHugeMemory, takeAlignedHugeMemory and
-// takeHeapMemory, which the caller owns and gives back with std::free. The
+// takeHeapMemory, which the caller owns and gives back with std::free, and
+// whether a huge-page fault of the process has stalled (below). The
 // memory probe, the small file reader and the directory test allocate
 // nothing on Linux and Windows: they are asked exactly when memory may have
 // run out.
@@ -42,20 +43,26 @@
 // written only in part (the reader's tables) come in huge pages from
 // kHugePagesFrom; a pass's records, written whole, from a quarter of it.
 //
-// A huge page is only worth having when the kernel has one free: when it
-// must first compact or reclaim memory to make one, inside the page fault,
-// a fault can take milliseconds and a run stalls (a machine whose memory has
-// been in use a while, with Linux's transparent huge pages set, as Debian
-// sets them, to compact for advised memory). So blocks are advised for huge
-// pages only when that cannot make a fault compact (hugePagesWithoutStall),
-// and otherwise come in whatever pages the kernel gives unadvised memory.
+// Where the kernel has no huge page free, an advised fault first compacts or
+// reclaims memory to make one (Linux's transparent huge pages as Debian sets
+// them). On a machine whose memory holds mostly page cache and movable pages
+// that costs less than the small-page faults it saves; where memory is
+// pinned or dirty a fault can take many milliseconds and a run stalls. So a
+// block is advised at once where no fault can compact
+// (hugePagesWithoutStall); where one may (hugePagesMayCompact), its first
+// huge page is faulted in and timed right after the advice, and a fault
+// slower than kStalledFaultMs withdraws the advice from the rest of the
+// block and from every later block of the process: a process pays for one
+// stalled fault at most. Otherwise blocks come in whatever pages the kernel
+// gives unadvised memory. The one thing kept between calls is whether a
+// fault of the process has stalled.
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
 constexpr std::size_t kHugePagesFrom = std::size_t(256) << 10;
 
 // Memory for a block of at least kHugePagesFrom bytes that is written right
 // after it is taken, from the heap. Linux takes it as whole huge pages,
-// aligned, and advises them as such when hugePagesWithoutStall says the
-// kernel's settings and free memory allow it, so that none of it is faulted
+// aligned, and advises them as such as said above (at once, or probed by
+// faulting its first huge page in), so that none of it is faulted
 // in 4 KiB at a time (one fault per 2 MiB instead of 512); unadvised, the
 // kernel still gives such a block huge pages where its settings give them to
 // all memory, or small pages. Its bytes are not set. Elsewhere: plain
@@ -95,6 +102,16 @@ void* takeHeapMemory(std::size_t bytes);
 // texts, on every system so that its tests run everywhere.
 constexpr std::size_t kHugePagesKeptFree = 128;
 bool hugePagesWithoutStall(const char* enabled, const char* defrag, const char* buddyinfo, std::size_t bytes);
+
+// Whether an advised fault may compact or reclaim memory under these
+// settings: huge pages on ("always" or "madvise") and defrag neither
+// "defer" nor "never". A pure function of its texts, as above.
+bool hugePagesMayCompact(const char* enabled, const char* defrag);
+
+// A fault of a fresh huge page takes about 0.2 ms, and up to 3 ms where the
+// host of a virtual machine must first find memory for it; one that takes
+// longer than this was compacting or reclaiming.
+constexpr double kStalledFaultMs = 10.0;
 
 // Whether populatePages can work on this system at all; a caller that would
 // start a thread only to populate pages starts none when this is false.

@@ -1,5 +1,6 @@
-// The platform on Linux: madvise for huge pages (when the kernel's settings
-// and free memory say they cannot stall) and for populating pages, getrlimit, /proc and the control group files for the memory the process
+// The platform on Linux: madvise for huge pages (where the kernel's settings
+// and free memory say they cannot stall, or while a probed fault has not
+// stalled) and for populating pages, getrlimit, /proc and the control group files for the memory the process
 // can still have, stat for directories.
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform.h"
@@ -20,24 +23,45 @@ namespace {
 
 uintptr_t pageBytes() { return static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)); }
 
+enum class HugePageAdvice { None, Whole, Probed };
+
+// Set once a probed fault of this process stalled; read and set from every
+// thread that takes memory.
+std::atomic<bool> faultStalled{false};
+
 // The settings and free blocks are read for every block, not once, as they
 // change while the program runs (other processes take and free memory); a
 // block is advised seldom enough (a pass takes a few dozen) for the three
 // small reads not to count.
-bool hugePagesAdvisable(std::size_t bytes) {
+HugePageAdvice hugePageAdvice(std::size_t bytes) {
   char enabled[128], defrag[128], buddyinfo[2048];
-  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/enabled", enabled, sizeof enabled)) return false;
-  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/defrag", defrag, sizeof defrag)) return false;
+  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/enabled", enabled, sizeof enabled)) return HugePageAdvice::None;
+  if (!readSmallFile("/sys/kernel/mm/transparent_hugepage/defrag", defrag, sizeof defrag)) return HugePageAdvice::None;
   if (!readSmallFile("/proc/buddyinfo", buddyinfo, sizeof buddyinfo)) buddyinfo[0] = '\0';
-  return hugePagesWithoutStall(enabled, defrag, buddyinfo, bytes);
+  if (hugePagesWithoutStall(enabled, defrag, buddyinfo, bytes)) return HugePageAdvice::Whole;
+  if (hugePagesMayCompact(enabled, defrag) && !faultStalled.load(std::memory_order_relaxed))
+    return HugePageAdvice::Probed;
+  return HugePageAdvice::None;
 }
 
+// The block's bytes are not set, so writing the probe's byte changes nothing
+// a caller relies on, and the caller would fault that page in next anyway.
 void adviseHugePages(void* memory, std::size_t bytes) {
-  if (!hugePagesAdvisable(bytes)) return;
   const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
   const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
   const uintptr_t last = (start + bytes) / kHugePageBytes * kHugePageBytes;
-  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  if (first >= last) return;
+  const HugePageAdvice advice = hugePageAdvice(bytes);
+  if (advice == HugePageAdvice::None) return;
+  madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  if (advice == HugePageAdvice::Whole) return;
+  const auto before = std::chrono::steady_clock::now();
+  *reinterpret_cast<volatile char*>(first) = 0;
+  const std::chrono::duration<double, std::milli> fault = std::chrono::steady_clock::now() - before;
+  if (fault.count() <= kStalledFaultMs) return;
+  faultStalled.store(true, std::memory_order_relaxed);
+  if (first + kHugePageBytes < last)
+    madvise(reinterpret_cast<void*>(first + kHugePageBytes), last - first - kHugePageBytes, MADV_NOHUGEPAGE);
 }
 
 uint64_t addressSpaceAvailable() {
