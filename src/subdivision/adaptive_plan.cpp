@@ -52,12 +52,10 @@ constexpr std::size_t kSortedGroup = 16;
 // One entry per pair of the long sides: the sides grouped by their lower
 // end, each group in side order, so the first side on a pair in its group
 // is the pair's first and gets the entry. Groups are small but for hubs,
-// which are sorted by higher end, then by side, to the same effect.
-void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, AdaptivePlan& plan) {
+// which are sorted by higher end, then by side, to the same effect. first
+// holds at v + 1 the count of long sides whose lower end is v.
+void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, BigArray<uint32_t>& first, AdaptivePlan& plan) {
   const std::size_t vertexCount = mesh.vertexCount();
-  BigArray<uint32_t> first(vertexCount + 1, 0);
-  for (std::size_t side = 0; side < mesh.corners.size(); ++side)
-    if (isMarked(side, plan)) ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
   for (std::size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
   BigArray<uint32_t> sides(longSides);
   // first[v] serves as v's fill cursor, then every start is put back.
@@ -218,13 +216,15 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
   const double limitSquared = maxEdge * maxEdge;
   const bool hasClosures =
       std::any_of(closures.begin(), closures.end(), [](uint8_t code) { return code != kOwnTriangle; });
-  // Long sides are marked 0 first and given their entries once the pass is
-  // known not to be uniform.
+  // Long sides are marked 0 first, and counted by lower end, and given
+  // their entries once the pass is known not to be uniform.
   plan.splitOfSide.assign(sideCount, kNoPoint);
+  BigArray<uint32_t> first(mesh.vertexCount() + 1, 0);
   uint64_t longSides = 0;
   for (std::size_t side = 0; side < sideCount; ++side) {
     if (!isLong(mesh, side, limitSquared, everySide)) continue;
     plan.splitOfSide[side] = 0;
+    ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
     ++longSides;
   }
   if (!hasClosures && (everySide || longSides == sideCount)) {
@@ -233,7 +233,8 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
     plan.size = indexedPassSize(mesh);
     return;
   }
-  pairLongSides(mesh, longSides, plan);
+  pairLongSides(mesh, longSides, first, plan);
+  BigArray<uint32_t>().swap(first);
   PairTable spread;
   uint64_t splitSides = longSides;
   uint64_t redClosures = 0;
