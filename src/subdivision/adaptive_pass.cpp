@@ -52,59 +52,116 @@ uint32_t firstSideOnPair(const IndexLookup& lookup, uint32_t a, uint32_t b) {
 
 // The index holds the triangles near the splits, or the whole mesh's
 // corners and flags, moved in as its positions are (see subdivideAdaptive).
+// It is built without a point source per side: only the splits' are asked.
 void placeSplitPoints(const BigArray<uint32_t>& corners, AdaptivePlan& plan, const IndexedRule& rule,
                       StencilIndex& index) {
-  buildStencilIndexOfArrays(index, rule.modified);
+  buildStencilIndexOfArrays(index, rule.modified, false);
   const IndexLookup lookup{index};
   BigArray<SplitSide>& splits = plan.splits;
   const auto firstOf = [&](const SplitSide& split) {
     return firstSideOnPair(lookup, corners[split.side], sideEnd(corners, split.side));
   };
   if (rule.modified) {
-    // placeModifiedPoints places a side's point where it is its own first.
-    BigArray<uint32_t> firstOnPair(index.corners.size(), kNoSide);
-    for (const SplitSide& split : splits) {
-      const uint32_t first = firstOf(split);
-      firstOnPair[first] = first;
-    }
+    BigArray<uint32_t> firsts(splits.size());
+    for (std::size_t i = 0; i < splits.size(); ++i) firsts[i] = firstOf(splits[i]);
     BigArray<FloatPoint> points;
-    placeModifiedPoints(index, firstOnPair, points);
-    for (SplitSide& split : splits) split.point = points[firstOf(split)];
+    placeModifiedPointsOf(index, firsts, points);
+    for (std::size_t i = 0; i < splits.size(); ++i) splits[i].point = points[i];
     return;
   }
-  // placeSidePoints gives the first side on a pair the point of its source,
-  // by newPointOnSide whichever stencil that side takes.
+  // newPointOnSide gives the first side on a pair the point of its source,
+  // whichever stencil that side takes.
   forEachPiece(splits.size(), 1, [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i)
-      splits[i].point = stored(newPointOnSide(lookup, index.pointSource[firstOf(splits[i])], rule.tension));
+      splits[i].point = stored(newPointOnSide(lookup, pointSourceOf(index, firstOf(splits[i])), rule.tension));
   });
 }
 
-// Writes the pieces, numbering each split's point when a triangle first
-// names it.
-struct Writer {
-  const IndexedMesh& mesh;
+// Walks the pieces as they are written and numbers each split's point where
+// a triangle first names it, appending its position. Sides with a point
+// already keep it; the others take their split's. A piece split red may
+// have split sides among its children's: the halves of a side a closure
+// split before, and the side between its two points.
+struct Namer {
   AdaptivePlan& plan;
+  BigArray<FloatPoint>& positions;
+  BigArray<uint32_t>* sideOfPoint;  // per new point, its split's side, for the corners' origins
+
+  void name(Piece piece) {
+    int count = 0;
+    for (int k = 0; k < 3; ++k) {
+      if (piece.point[k] == kNoPoint && piece.side[k] != kNoPoint) {
+        const uint32_t entry = plan.splitOfSide[piece.side[k]];
+        if (entry != kNoPoint) {
+          SplitSide& split = plan.splits[entry];
+          if (split.vertex == kNoPoint) {
+            split.vertex = static_cast<uint32_t>(positions.size());
+            positions.push_back(split.point);
+            if (sideOfPoint != nullptr) sideOfPoint->push_back(split.side);
+          }
+          piece.point[k] = split.vertex;
+        }
+      }
+      count += piece.point[k] != kNoPoint ? 1 : 0;
+    }
+    if (count < 3) return;
+    Piece children[4];
+    redChildren(piece, children);
+    for (const Piece& child : children) name(child);
+  }
+};
+
+// Once every point has its number, each side names its point's vertex
+// directly (kNoPoint where it has none, or where no triangle of the output
+// names its split), and the splits can go before the output is taken.
+void numberPoints(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, AdaptivePlan& plan,
+                  BigArray<FloatPoint>& positions, BigArray<uint32_t>* sideOfPoint) {
+  Namer namer{plan, positions, sideOfPoint};
+  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+    const uint32_t size = groupSize(closures, t);
+    if (size == 0) continue;
+    if (size == 1) {
+      // kNoPoint has every bit set: no side of the triangle is split.
+      const uint32_t* entry = &plan.splitOfSide[3 * t];
+      if ((entry[0] & entry[1] & entry[2]) == kNoPoint) continue;
+      // A triangle of its own names its sides in order and nothing more.
+      for (int k = 0; k < 3; ++k) {
+        if (entry[k] == kNoPoint) continue;
+        SplitSide& split = plan.splits[entry[k]];
+        if (split.vertex != kNoPoint) continue;
+        split.vertex = static_cast<uint32_t>(positions.size());
+        positions.push_back(split.point);
+        if (sideOfPoint != nullptr) sideOfPoint->push_back(split.side);
+      }
+      continue;
+    }
+    if (!plan.splitRed[t]) continue;  // a closure that stays names no point
+    namer.name(takeBack(mesh, closures, t));
+  }
+  for (uint32_t& entry : plan.splitOfSide) {
+    if (entry != kNoPoint) entry = plan.splits[entry].vertex;
+  }
+  BigArray<SplitSide>().swap(plan.splits);
+}
+
+// Writes the pieces with the points numberPoints gave their sides.
+struct Writer {
+  const BigArray<uint32_t>& pointOfSide;
+  const BigArray<uint32_t>* sideOfPoint;
+  uint32_t firstPoint;
   PieceOut out;
 
   void findPoint(Piece& piece, int k) {
     if (piece.side[k] == kNoPoint) return;
-    const uint32_t entry = plan.splitOfSide[piece.side[k]];
-    if (entry == kNoPoint) return;
-    SplitSide& split = plan.splits[entry];
-    if (split.vertex == kNoPoint) {
-      split.vertex = static_cast<uint32_t>(out.mesh.positions.size());
-      out.mesh.positions.push_back(split.point);
-    }
-    piece.point[k] = split.vertex;
-    const uint32_t side = split.side;
+    const uint32_t vertex = pointOfSide[piece.side[k]];
+    if (vertex == kNoPoint) return;
+    piece.point[k] = vertex;
+    if (sideOfPoint == nullptr) return;
+    const uint32_t side = (*sideOfPoint)[vertex - firstPoint];
     const uint32_t end = static_cast<uint32_t>(side - side % 3 + (side % 3 + 1) % 3);
     piece.pointOrigin[k] = {side, end};
   }
 
-  // Sides with a point already keep it; the others take their split's. A
-  // piece split red may have split sides among its children's: the halves
-  // of a side a closure split before, and the side between its two points.
   void write(Piece piece) {
     int count = 0;
     for (int k = 0; k < 3; ++k) {
@@ -140,10 +197,15 @@ void uniformOrigins(std::size_t triangles, BigArray<CornerOrigin>& origins) {
   }
 }
 
+// Numbers the points first, so that the splits are gone before the next
+// generation's corners are taken.
 void runAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, AdaptivePlan& plan,
                      BigArray<uint8_t>& nextClosures, IndexedMesh& next, BigArray<CornerOrigin>* origins) {
   next.positions.reserve(plan.size.vertices);
   next.positions.assign(mesh.positions.begin(), mesh.positions.end());
+  BigArray<uint32_t> sideOfPoint;
+  if (origins != nullptr) sideOfPoint.reserve(plan.splits.size());
+  numberPoints(mesh, closures, plan, next.positions, origins != nullptr ? &sideOfPoint : nullptr);
   next.corners.reserve(3 * plan.size.triangles);
   next.flags.reserve(3 * plan.size.triangles);
   nextClosures.reserve(plan.size.triangles);
@@ -151,7 +213,8 @@ void runAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures,
     origins->clear();
     origins->reserve(3 * plan.size.triangles);
   }
-  Writer writer{mesh, plan, PieceOut{next, nextClosures, origins}};
+  Writer writer{plan.splitOfSide, origins != nullptr ? &sideOfPoint : nullptr,
+                static_cast<uint32_t>(mesh.vertexCount()), PieceOut{next, nextClosures, origins}};
   for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
     const uint32_t size = groupSize(closures, t);
     if (size == 0) continue;

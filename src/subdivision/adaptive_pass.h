@@ -63,8 +63,11 @@ inline bool nothingToSplit(const AdaptivePlan& plan) { return !plan.uniform && p
 
 // The pass the plan says. When origins is not null it gets, per corner of
 // the output, the corners of the given mesh whose values it takes
-// (mesh_attributes.h). The mesh must be classified. Throws std::bad_alloc,
-// leaving the mesh and closures as they were, when memory cannot be had.
+// (mesh_attributes.h). The mesh must be classified. The plan is used up:
+// its splits are dropped before the output is taken, so that the two are
+// never held together, and splitOfSide is left naming vertices. Throws
+// std::bad_alloc, leaving the mesh and closures as they were, when memory
+// cannot be had.
 void subdivideAdaptive(IndexedMesh& mesh, BigArray<uint8_t>& closures, AdaptivePlan& plan, const IndexedRule& rule,
                        BigArray<CornerOrigin>* origins = nullptr);
 

@@ -45,39 +45,57 @@ bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& spread, Adaptiv
   return true;
 }
 
+// A group of sides larger than this is sorted to find the sides on one
+// pair; a smaller one is searched.
+constexpr std::size_t kSortedGroup = 16;
+
 // One entry per pair of the long sides: the sides grouped by their lower
-// end, each group sorted by the other end, so the sides on one pair stand
-// together. Groups are small but for hubs, where the sort keeps it fast.
-void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, AdaptivePlan& plan) {
+// end, each group in side order, so the first side on a pair in its group
+// is the pair's first and gets the entry. Groups are small but for hubs,
+// which are sorted by higher end, then by side, to the same effect. first
+// holds at v + 1 the count of long sides whose lower end is v.
+void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, BigArray<uint32_t>& first, AdaptivePlan& plan) {
   const std::size_t vertexCount = mesh.vertexCount();
-  BigArray<uint32_t> first(vertexCount + 1, 0);
-  for (std::size_t side = 0; side < mesh.corners.size(); ++side)
-    if (isMarked(side, plan)) ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
   for (std::size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
-  // Each entry: the higher end above the side, so that sorting a group
-  // sorts it by higher end, then by side.
-  BigArray<uint64_t> sides(longSides);
+  BigArray<uint32_t> sides(longSides);
   // first[v] serves as v's fill cursor, then every start is put back.
   for (std::size_t side = 0; side < mesh.corners.size(); ++side) {
     if (!isMarked(side, plan)) continue;
-    const uint32_t a = mesh.corners[side], b = sideEnd(mesh, side);
-    sides[first[std::min(a, b)]++] = (uint64_t(std::max(a, b)) << 32) | side;
+    sides[first[std::min(mesh.corners[side], sideEnd(mesh, side))]++] = static_cast<uint32_t>(side);
   }
   for (std::size_t v = vertexCount; v > 0; --v) first[v] = first[v - 1];
   first[0] = 0;
+  const auto higherEnd = [&](uint32_t side) { return std::max(mesh.corners[side], sideEnd(mesh, side)); };
+  const auto newEntry = [&](uint32_t side) {
+    plan.splitOfSide[side] = static_cast<uint32_t>(plan.splits.size());
+    plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
+  };
   plan.splits.reserve(longSides / 2 + 16);
   for (std::size_t v = 0; v < vertexCount; ++v) {
-    uint64_t* begin = sides.data() + first[v];
-    uint64_t* end = sides.data() + first[v + 1];
-    std::sort(begin, end);
-    for (uint64_t* it = begin; it != end; ++it) {
-      const uint32_t side = static_cast<uint32_t>(*it);
-      if (it != begin && (*it >> 32) == (*(it - 1) >> 32)) {
-        plan.splitOfSide[side] = plan.splitOfSide[static_cast<uint32_t>(*(it - 1))];
-        continue;
+    uint32_t* begin = sides.data() + first[v];
+    uint32_t* end = sides.data() + first[v + 1];
+    if (std::size_t(end - begin) > kSortedGroup) {
+      std::sort(begin, end, [&](uint32_t a, uint32_t b) {
+        return (uint64_t(higherEnd(a)) << 32 | a) < (uint64_t(higherEnd(b)) << 32 | b);
+      });
+      for (uint32_t* it = begin; it != end; ++it) {
+        if (it != begin && higherEnd(*it) == higherEnd(*(it - 1))) {
+          plan.splitOfSide[*it] = plan.splitOfSide[*(it - 1)];
+        } else {
+          newEntry(*it);
+        }
       }
-      plan.splitOfSide[side] = static_cast<uint32_t>(plan.splits.size());
-      plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
+      continue;
+    }
+    for (uint32_t* it = begin; it != end; ++it) {
+      const uint32_t higher = higherEnd(*it);
+      const uint32_t* same = begin;
+      while (same != it && higherEnd(*same) != higher) ++same;
+      if (same != it) {
+        plan.splitOfSide[*it] = plan.splitOfSide[*same];
+      } else {
+        newEntry(*it);
+      }
     }
   }
 }
@@ -198,13 +216,15 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
   const double limitSquared = maxEdge * maxEdge;
   const bool hasClosures =
       std::any_of(closures.begin(), closures.end(), [](uint8_t code) { return code != kOwnTriangle; });
-  // Long sides are marked 0 first and given their entries once the pass is
-  // known not to be uniform.
+  // Long sides are marked 0 first, and counted by lower end, and given
+  // their entries once the pass is known not to be uniform.
   plan.splitOfSide.assign(sideCount, kNoPoint);
+  BigArray<uint32_t> first(mesh.vertexCount() + 1, 0);
   uint64_t longSides = 0;
   for (std::size_t side = 0; side < sideCount; ++side) {
     if (!isLong(mesh, side, limitSquared, everySide)) continue;
     plan.splitOfSide[side] = 0;
+    ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
     ++longSides;
   }
   if (!hasClosures && (everySide || longSides == sideCount)) {
@@ -213,7 +233,8 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
     plan.size = indexedPassSize(mesh);
     return;
   }
-  pairLongSides(mesh, longSides, plan);
+  pairLongSides(mesh, longSides, first, plan);
+  BigArray<uint32_t>().swap(first);
   PairTable spread;
   uint64_t splitSides = longSides;
   uint64_t redClosures = 0;

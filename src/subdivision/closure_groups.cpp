@@ -28,10 +28,9 @@ double distance(const FloatPoint& p, const FloatPoint& q) {
   return std::sqrt(x * x + y * y + z * z);
 }
 
-// The cosine of the smallest angle of the triangle p q r: the larger, the
-// more needle-like.
-double sharpestCosine(const FloatPoint& p, const FloatPoint& q, const FloatPoint& r) {
-  const double a = distance(q, r), b = distance(r, p), c = distance(p, q);
+// The cosine of the smallest angle of a triangle whose sides are a, b and c
+// long: the larger, the more needle-like.
+double sharpestCosine(double a, double b, double c) {
   const auto cosine = [](double opposite, double s, double t) {
     return s > 0 && t > 0 ? (s * s + t * t - opposite * opposite) / (2 * s * t) : 1.0;
   };
@@ -49,7 +48,8 @@ void cutGreen(const Piece& s, uint32_t k, PieceOut& out) {
 
 // The diagonal whose two triangles have the larger smallest angle keeps
 // them away from slivers; a tie goes to c_u p, so that the same positions
-// always cut the same way.
+// always cut the same way. The four triangles share six sides, each
+// measured once: a side's length is the same bits either way along it.
 void cutBlue(const Piece& s, uint32_t u, PieceOut& out) {
   const uint32_t u1 = next(u), u2 = prev(u);
   const uint32_t p = s.point[u1], q = s.point[u2];
@@ -58,8 +58,10 @@ void cutBlue(const Piece& s, uint32_t u, PieceOut& out) {
   write(out, {q, p, s.corner[u2]}, {inner(q, p), s.flag[u1], s.flag[u2]}, {qo, po, s.origin[u2]},
         uint8_t(kBlueClosure | u));
   const BigArray<FloatPoint>& at = out.mesh.positions;
-  const double fromA = std::max(sharpestCosine(at[a], at[b], at[p]), sharpestCosine(at[a], at[p], at[q]));
-  const double fromB = std::max(sharpestCosine(at[a], at[b], at[q]), sharpestCosine(at[q], at[b], at[p]));
+  const double ab = distance(at[a], at[b]), bp = distance(at[b], at[p]), pa = distance(at[p], at[a]);
+  const double pq = distance(at[p], at[q]), qa = distance(at[q], at[a]), bq = distance(at[b], at[q]);
+  const double fromA = std::max(sharpestCosine(bp, pa, ab), sharpestCosine(pq, qa, pa));
+  const double fromB = std::max(sharpestCosine(bq, qa, ab), sharpestCosine(bp, pq, bq));
   if (fromA <= fromB) {
     write(out, {a, b, p}, {s.flag[u], s.flag[u1], inner(p, a)}, {s.origin[u], s.origin[u1], po}, kInClosure);
     write(out, {a, p, q}, {inner(a, p), inner(p, q), s.flag[u2]}, {s.origin[u], po, qo}, kInClosure);

@@ -138,3 +138,13 @@ void placeModifiedPoints(const StencilIndex& index, const BigArray<uint32_t>& fi
     }
   });
 }
+
+void placeModifiedPointsOf(const StencilIndex& index, const BigArray<uint32_t>& sides, BigArray<FloatPoint>& points) {
+  points.resize(sides.size());
+  CrowdedFans crowded;
+  sumCrowdedFans(index, crowded);
+  const FanLookup fans{index, crowded};
+  forEachPiece(sides.size(), 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) points[i] = stored(fans.pointOf(pointSourceOf(index, sides[i])));
+  });
+}

@@ -30,3 +30,8 @@
 // are. Throws std::bad_alloc when the points cannot be had.
 void placeModifiedPoints(const StencilIndex& index, const BigArray<uint32_t>& firstOnPair,
                          BigArray<FloatPoint>& points);
+
+// points[i]: the point placeModifiedPoints gives sides[i], each a side that
+// is its own first on its pair; a pass that places a few sides holds a point
+// per such side rather than per side of the mesh.
+void placeModifiedPointsOf(const StencilIndex& index, const BigArray<uint32_t>& sides, BigArray<FloatPoint>& points);

@@ -194,24 +194,24 @@ void findFirstOnPair(const StencilIndex& index, const SidesByStart& group, uint3
 // A side not flagged 0 takes the point of the first side flagged 0 between
 // its two welded numbers, either way, or when there is none, of the first
 // side between them; both are found in the side groups the index has.
-void findPointSources(StencilIndex& index) {
-  const std::size_t sideCount = index.corners.size();
+uint32_t findPointSource(const StencilIndex& index, uint32_t side) {
+  if (index.flags[side] == kFlagInterior) return side;
   const IndexLookup lookup{index};
   const SidesByStart& group = weldedGroup(index);
+  const uint32_t a = index.weldedTo[lookup.start(side)];
+  const uint32_t b = index.weldedTo[lookup.end(side)];
+  FirstOnPair first;
+  findFirstOnPair(index, group, a, b, first);
+  findFirstOnPair(index, group, b, a, first);
+  return first.interior != kNoSide ? first.interior : first.any;
+}
+
+void findPointSources(StencilIndex& index) {
+  const std::size_t sideCount = index.corners.size();
   index.pointSource.resize(sideCount);
   forEachPiece(sideCount, 1, [&](std::size_t begin, std::size_t end) {
-    for (uint32_t side = static_cast<uint32_t>(begin); side < end; ++side) {
-      if (index.flags[side] == kFlagInterior) {
-        index.pointSource[side] = side;
-        continue;
-      }
-      const uint32_t a = index.weldedTo[lookup.start(side)];
-      const uint32_t b = index.weldedTo[lookup.end(side)];
-      FirstOnPair first;
-      findFirstOnPair(index, group, a, b, first);
-      findFirstOnPair(index, group, b, a, first);
-      index.pointSource[side] = first.interior != kNoSide ? first.interior : first.any;
-    }
+    for (uint32_t side = static_cast<uint32_t>(begin); side < end; ++side)
+      index.pointSource[side] = findPointSource(index, side);
   });
 }
 
@@ -264,14 +264,18 @@ void buildStencilIndex(StencilIndex& index) {
   findPointSources(index);
 }
 
-void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans) {
+void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans, bool everyPointSource) {
   const std::size_t vertexCount = index.positions.size();
   index.weldedTo.resize(vertexCount);
   for (std::size_t v = 0; v < vertexCount; ++v) index.weldedTo[v] = static_cast<uint32_t>(v);
   index.weldsAreIdentity = true;
   groupByRecords(index, orderFans);
   indexSides(index);
-  findPointSources(index);
+  if (everyPointSource) findPointSources(index);
+}
+
+uint32_t pointSourceOf(const StencilIndex& index, uint32_t side) {
+  return index.pointSource.empty() ? findPointSource(index, side) : index.pointSource[side];
 }
 
 const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to) {

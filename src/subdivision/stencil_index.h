@@ -88,8 +88,15 @@ void buildStencilIndex(StencilIndex& index);
 // is put in order around its vertex and marked in closedFans (fan_order.h);
 // the lookups answer as before, since such a group runs to each end once. A
 // vertex on a crease side is never marked: its fan spans the crease.
-// Throws std::bad_alloc when its memory cannot be had.
-void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans = false);
+// Without everyPointSource, pointSource stays empty: a pass that places the
+// points of a few sides asks pointSourceOf for those, and holds no array of
+// a word per side for them. Throws std::bad_alloc when its memory cannot be
+// had.
+void buildStencilIndexOfArrays(StencilIndex& index, bool orderFans = false, bool everyPointSource = true);
+
+// index.pointSource[side], or where the index was built without it, the
+// same side found in the index's groups.
+uint32_t pointSourceOf(const StencilIndex& index, uint32_t side);
 
 // The first side of the group from `from` to `to`, or nullptr.
 const SideEnd* firstSide(const SidesByStart& group, uint32_t from, uint32_t to);

@@ -128,6 +128,37 @@ std::map<Pair, FloatPoint> uniformPoints(const IndexedMesh& mesh, const IndexedR
 
 bool sameBits(const FloatPoint& p, const FloatPoint& q) { return std::memcmp(&p, &q, sizeof p) == 0; }
 
+// The new points are numbered as the output's triangles first name them:
+// those named first by the triangles cut from one triangle or closure of
+// `before` (whose closure codes are given) come after those of every
+// earlier one. A triangle with an old vertex is cut from the group its
+// origin lies in; one of new points alone, from the group before it.
+void expectPointsInOrder(const IndexedMesh& before, const BigArray<uint8_t>& closures, const IndexedMesh& after,
+                         const BigArray<CornerOrigin>& origins) {
+  std::vector<uint32_t> groupOf(before.triangleCount());
+  for (std::size_t t = 0; t < groupOf.size(); ++t)
+    groupOf[t] = groupSize(closures, t) == 0 ? groupOf[t - 1] : static_cast<uint32_t>(t);
+  const uint32_t oldCount = static_cast<uint32_t>(before.vertexCount());
+  std::vector<uint32_t> firstGroup(after.vertexCount() - oldCount, UINT32_MAX);
+  uint32_t group = 0;
+  for (std::size_t t = 0; t < after.triangleCount(); ++t) {
+    for (int k = 0; k < 3; ++k) {
+      const CornerOrigin o = origins[3 * t + k];
+      if (o.a == o.b) {
+        EXPECT_GE(groupOf[o.a / 3], group) << "triangle " << t << " out of its group's order";
+        group = groupOf[o.a / 3];
+        break;
+      }
+    }
+    for (int k = 0; k < 3; ++k) {
+      const uint32_t v = after.corners[3 * t + k];
+      if (v >= oldCount && firstGroup[v - oldCount] == UINT32_MAX) firstGroup[v - oldCount] = group;
+    }
+  }
+  for (std::size_t i = 1; i < firstGroup.size(); ++i)
+    EXPECT_LE(firstGroup[i - 1], firstGroup[i]) << "new point " << oldCount + i << " numbered out of order";
+}
+
 // One pass from `before` to `after`, checked against what the uniform pass
 // makes of `before`: each corner stands at the old vertex or the uniform
 // point its origin names, no pair that got a point is still a side, the
@@ -254,10 +285,12 @@ TEST_P(ToLength, EveryPassKeepsTheSurfaceWholeAndEndsWithNoLongSide) {
     planAdaptivePass(mesh, closures, limit, plan);
     if (nothingToSplit(plan)) break;
     const IndexedMesh before = mesh;
+    const BigArray<uint8_t> closuresBefore = closures;
     BigArray<CornerOrigin> origins;
     subdivideAdaptive(mesh, closures, plan, ruleOf(c), &origins);
     SCOPED_TRACE("pass " + std::to_string(passes + 1));
     checkPass(before, mesh, origins, ruleOf(c), plan.size);
+    expectPointsInOrder(before, closuresBefore, mesh, origins);
     if (c.closed) {
       EXPECT_EQ(closedEuler(mesh), euler);
     }
