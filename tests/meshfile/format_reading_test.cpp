@@ -188,9 +188,18 @@ TEST(FormatReading, FacesNamingMissingVerticesAreSkippedAndCounted) {
   for (int32_t v : {0, 1, -1}) appendValue(binary, v, false);  // a negative index
   binary += '\3';
   for (int32_t v : {0, 1, 2}) appendValue(binary, v, false);
+  // Triangles read in one run until a quad hands over to the general reader.
+  std::string mixed = "ply\nformat binary_little_endian 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                      "property float z\nelement face 3\nproperty list uchar int vertex_indices\nend_header\n";
+  for (int k = 0; k < 12; ++k) appendValue(mixed, float(k == 3 || k == 7 || k == 9 || k == 10), false);
+  for (const std::vector<int32_t>& face : {std::vector<int32_t>{0, 1, 2}, {0, 1, 3, 2}, {1, 3, 2}}) {
+    mixed += static_cast<char>(face.size());
+    for (int32_t v : face) appendValue(mixed, v, false);
+  }
   const SkipCase cases[] = {
       {"PLY ascii", MeshFormat::Ply, plyHeader + vertices + "3 0 1 2\n3 0 1 4\n4 0 1 3 2\n", 3, 1},
       {"PLY binary, a negative index", MeshFormat::Ply, binary, 1, 1},
+      {"PLY binary, a quad among triangles", MeshFormat::Ply, mixed, 4, 0},
       {"OFF", MeshFormat::Off, "OFF\n4 3 0\n" + vertices + "3 0 1 2\n3 0 1 9\n3 0 2 3\n", 2, 1},
       {"OBJ", MeshFormat::Obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 4\nf 1 2 -4\nf 1 2\n", 1, 2},
   };
