@@ -13,7 +13,7 @@
 
 #include "failing_allocation.h"
 #include "mesh_fixtures.h"
-#include "obj_reading.h"
+#include "obj_meshes.h"
 #include "surface_pass.h"
 #include "test_meshes.h"
 
@@ -277,10 +277,8 @@ TEST(SurfacePass, SidesFromAVertexToItselfGetNoNewPoint) {
     text += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " " + std::to_string(p[2]) + "\n";
     text += "f " + b + " " + b + " " + b + "\nf " + a + " " + copy + " " + b + "\n";
   }
-  MeshContent content;
-  parseObjText(text.data(), text.size(), content);
   SurfaceMesh welded;
-  weldedMesh(content, welded.mesh);
+  welded.mesh = weldedObjMesh(text);
   ASSERT_EQ(welded.mesh.vertexCount(), 42u);
   for (const IndexedRule& rule : kRules) {
     SurfaceMesh s = welded;

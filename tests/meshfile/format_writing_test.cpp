@@ -11,41 +11,10 @@
 #include <vector>
 
 #include "mesh_file.h"
-#include "obj_reading.h"
-#include "scratch_stream.h"
+#include "obj_meshes.h"
+#include "written_back.h"
 
 namespace {
-
-SurfaceMesh surfaceOf(const std::string& objText) {
-  MeshContent content;
-  parseObjText(objText.data(), objText.size(), content);
-  SurfaceMesh surface;
-  weldedSurface(content, surface);
-  return surface;
-}
-
-// Writes the surface and reads the file back as a user's file would be.
-SurfaceMesh throughFile(const SurfaceMesh& surface, MeshFormat format, bool ascii, const char* extension,
-                        std::string* bytes = nullptr) {
-  ScratchStream scratch = openScratch();
-  MeshWriteSettings settings;
-  settings.format = format;
-  settings.ascii = ascii;
-  settings.comment = "a test";
-  EXPECT_TRUE(writeMeshFile(surface, settings, scratch.file));
-  const std::string path = scratch.path + extension;
-  const std::string written = closeAndRead(scratch);
-  if (bytes != nullptr) *bytes = written;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(written.data(), 1, written.size(), file);
-  std::fclose(file);
-  SurfaceMesh back;
-  MeshReadReport report;
-  std::string cause;
-  EXPECT_TRUE(readMeshFile(path, back, report, cause)) << cause;
-  std::remove(path.c_str());
-  return back;
-}
 
 using Bits = std::array<uint32_t, 3>;
 
@@ -74,7 +43,7 @@ constexpr Form kForms[] = {
 
 TEST(FormatWriting, PositionsComeBackBitForBitInEveryForm) {
   const float tiny = std::numeric_limits<float>::denorm_min();
-  const SurfaceMesh surface = surfaceOf(
+  const SurfaceMesh surface = weldedObjSurface(
       "v 0.1 -3.4028235e38 1e-45\nv 2.7182817 1e-7 -0.3333333\nv " + std::to_string(tiny) +
       " 16777216 -1.5\nv 1e20 -7e-20 0.5\nf 1 2 3\nf 1 3 4\nf 2 4 3 1\n");
   ASSERT_EQ(surface.mesh.triangleCount(), 4u);
@@ -108,7 +77,7 @@ const char kSeamedSquare[] =
     "g back\nusemtl blue\nf 2/5/1 3/3/1 4/4/2\n";
 
 TEST(FormatWriting, CornerValuesAndSeamsSurvivePly) {
-  const SurfaceMesh surface = surfaceOf(kSeamedSquare);
+  const SurfaceMesh surface = weldedObjSurface(kSeamedSquare);
   for (bool ascii : {false, true}) {
     std::string bytes;
     const SurfaceMesh back = throughFile(surface, MeshFormat::Ply, ascii, ".ply", &bytes);
@@ -124,7 +93,7 @@ TEST(FormatWriting, CornerValuesAndSeamsSurvivePly) {
 }
 
 TEST(FormatWriting, ValuesGroupsAndLibrariesSurviveObj) {
-  const SurfaceMesh surface = surfaceOf(kSeamedSquare);
+  const SurfaceMesh surface = weldedObjSurface(kSeamedSquare);
   std::string bytes;
   const SurfaceMesh back = throughFile(surface, MeshFormat::Obj, true, ".obj", &bytes);
   expectSameCornerValues(back.attributes.uv, surface.attributes.uv, 6, "uv");
@@ -175,7 +144,7 @@ struct DropCase {
 };
 
 TEST(FormatWriting, EachFormatSaysWhatItCannotHold) {
-  const SurfaceMesh surface = surfaceOf(kSeamedSquare);
+  const SurfaceMesh surface = weldedObjSurface(kSeamedSquare);
   const DropCase cases[] = {
       {MeshFormat::Obj, false, ""},
       {MeshFormat::Ply, false, "materials, groups and objects"},
@@ -192,7 +161,7 @@ TEST(FormatWriting, EachFormatSaysWhatItCannotHold) {
 }
 
 TEST(FormatWriting, PositionsOnlyWritesNoValue) {
-  const SurfaceMesh surface = surfaceOf(kSeamedSquare);
+  const SurfaceMesh surface = weldedObjSurface(kSeamedSquare);
   for (const Form& form : kForms) {
     ScratchStream scratch = openScratch();
     MeshWriteSettings settings;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mesh_file.h"
-#include "scratch_stream.h"
+#include "written_back.h"
 
 namespace {
 
@@ -89,19 +89,8 @@ TEST(PublishedFiles, ATexturedObjKeepsItsMaterialsAndGroupsThroughAWrite) {
   EXPECT_EQ(groups.size(), surface.attributes.groups.size()) << "one group per name and material";
   EXPECT_GT(groups.size(), 10u);
 
-  ScratchStream scratch = openScratch();
-  MeshWriteSettings settings;
-  ASSERT_TRUE(writeMeshFile(surface, settings, scratch.file));
-  const std::string path = scratch.path + ".obj";
-  const std::string text = closeAndRead(scratch);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  SurfaceMesh back;
-  MeshReadReport report;
-  std::string cause;
-  ASSERT_TRUE(readMeshFile(path, back, report, cause)) << cause;
-  std::remove(path.c_str());
+  const SurfaceMesh back = throughFile(surface, MeshFormat::Obj, false, ".obj");
+  ASSERT_FALSE(HasFailure());
   ASSERT_EQ(back.attributes.groups.size(), surface.attributes.groups.size());
   for (std::size_t g = 0; g < back.attributes.groups.size(); ++g) {
     EXPECT_EQ(back.attributes.groups[g].group, surface.attributes.groups[g].group);

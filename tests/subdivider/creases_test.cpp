@@ -12,21 +12,13 @@
 
 #include "crease_marking.h"
 #include "mesh_fixtures.h"
-#include "obj_reading.h"
+#include "obj_meshes.h"
 #include "test_meshes.h"
 
 namespace {
 
 const double kPi = std::acos(-1.0);
 constexpr double kNoCreases = -1.0;
-
-IndexedMesh meshOf(const std::string& text) {
-  MeshContent content;
-  parseObjText(text.data(), text.size(), content);
-  IndexedMesh mesh;
-  weldedMesh(content, mesh);
-  return mesh;
-}
 
 IndexedMesh model(const char* name) {
   IndexedMesh mesh;
@@ -138,12 +130,12 @@ TEST(CreaseMarking, SidesOfTwoTrianglesBendingMoreThanTheAngle) {
       {"cube at its bend: not more", model("Cube.obj"), 90.0, 0},
       {"cylinder: the rims only", model("table.obj"), 45.0, 4 * 24},
       {"cylinder: its segments too", model("table.obj"), 10.0, 6 * 24},
-      {"fold", meshOf("v 0 0 0\nv 1 0 0\nv 0.5 1 0\nv 0.5 0 1\nf 1 2 3\nf 2 1 4\n"), 89.0, 2},
-      {"fold at 180", meshOf("v 0 0 0\nv 1 0 0\nv 0.5 1 0\nv 0.5 0 1\nf 1 2 3\nf 2 1 4\n"), 180.0, 0},
+      {"fold", weldedObjMesh("v 0 0 0\nv 1 0 0\nv 0.5 1 0\nv 0.5 0 1\nf 1 2 3\nf 2 1 4\n"), 89.0, 2},
+      {"fold at 180", weldedObjMesh("v 0 0 0\nv 1 0 0\nv 0.5 1 0\nv 0.5 0 1\nf 1 2 3\nf 2 1 4\n"), 180.0, 0},
       // Runs the diagonal the same way in both: turned, it is flat.
-      {"flat square, one triangle turned", meshOf(square + "f 1 2 3\nf 3 1 4\n"), 10.0, 0},
-      {"fin of three triangles", meshOf(square + "v 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"), 0.0, 0},
-      {"a triangle without a normal", meshOf("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 2 0 0\nf 1 2 3\nf 2 1 4\n"), 0.0, 0},
+      {"flat square, one triangle turned", weldedObjMesh(square + "f 1 2 3\nf 3 1 4\n"), 10.0, 0},
+      {"fin of three triangles", weldedObjMesh(square + "v 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"), 0.0, 0},
+      {"a triangle without a normal", weldedObjMesh("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 2 0 0\nf 1 2 3\nf 2 1 4\n"), 0.0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -207,7 +199,7 @@ TEST(CreaseAngle, MeshesBendingLessThanTheAngleAsWithoutIt) {
   for (const auto& c : cases) {
     for (const bool modified : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (modified ? ", modified" : ", classic"));
-      const IndexedMesh mesh = meshOf(objText(c.mesh.positions, c.mesh.triangles));
+      const IndexedMesh mesh = weldedObjMesh(objText(c.mesh.positions, c.mesh.triangles));
       const IndexedMesh with = refined(mesh, modified, c.degrees, 3);
       const IndexedMesh without = refined(mesh, modified, kNoCreases, 3);
       ASSERT_EQ(with.vertexCount(), without.vertexCount());

@@ -10,19 +10,14 @@
 #include <vector>
 
 #include "mesh_fixtures.h"
-#include "obj_reading.h"
+#include "obj_meshes.h"
 #include "parallel_ranges.h"
 #include "test_meshes.h"
 
 namespace {
 
 IndexedMesh meshOf(const TestMesh& source) {
-  const std::string text = objText(source.positions, source.triangles);
-  MeshContent content;
-  parseObjText(text.data(), text.size(), content);
-  IndexedMesh mesh;
-  weldedMesh(content, mesh);
-  return mesh;
+  return weldedObjMesh(objText(source.positions, source.triangles));
 }
 
 bool sameBits(const IndexedMesh& a, const IndexedMesh& b) {

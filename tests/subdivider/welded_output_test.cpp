@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mesh_fixtures.h"
+#include "obj_meshes.h"
 #include "obj_reading.h"
 #include "obj_writing.h"
 #include "scratch_stream.h"
@@ -30,14 +31,6 @@ Bits bitsOf(float x, float y, float z) {
   std::memcpy(&b, &y, 4);
   std::memcpy(&c, &z, 4);
   return {a, b, c};
-}
-
-IndexedMesh meshOfText(const std::string& text) {
-  MeshContent content;
-  parseObjText(text.data(), text.size(), content);
-  IndexedMesh mesh;
-  weldedMesh(content, mesh);
-  return mesh;
 }
 
 std::string textOf(const TestMesh& mesh) { return objText(mesh.positions, mesh.triangles); }
@@ -119,7 +112,7 @@ std::vector<ClosedInput> closedInputs() {
 TEST(WeldedOutput, ClosedMeshesStayClosedWithTheCountsOfEachPassAndTheViewersPoints) {
   for (const ClosedInput& input : closedInputs()) {
     SCOPED_TRACE(input.name);
-    IndexedMesh mesh = meshOfText(input.text);
+    IndexedMesh mesh = weldedObjMesh(input.text);
     resetStore();
     loadText(input.text);
     Counts counts = closedCounts(mesh);
@@ -146,7 +139,7 @@ TEST(WeldedOutput, ClosedMeshesStayClosedWithTheCountsOfEachPassAndTheViewersPoi
 TEST(WeldedOutput, OpenMeshesGetTheViewersRimPoints) {
   const SheetFrame frame{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, [](int i, int j) { return 0.1 * ((i * 7 + j * 3) % 5); }};
   const std::string text = textOf(sheet(5, 4, frame));
-  IndexedMesh mesh = meshOfText(text);
+  IndexedMesh mesh = weldedObjMesh(text);
   resetStore();
   loadText(text);
   for (int pass = 0; pass < 3; ++pass) {
@@ -161,8 +154,8 @@ TEST(WeldedOutput, OpenMeshesGetTheViewersRimPoints) {
 }
 
 TEST(WeldedOutput, OldVerticesKeepTheirNumbersAndTrianglesKeepTheirOrientation) {
-  IndexedMesh mesh = meshOfText(textOf(octahedron()));
-  const IndexedMesh before = meshOfText(textOf(octahedron()));
+  IndexedMesh mesh = weldedObjMesh(textOf(octahedron()));
+  const IndexedMesh before = weldedObjMesh(textOf(octahedron()));
   subdivideIndexed(mesh, 0.0625);
   for (std::size_t v = 0; v < before.vertexCount(); ++v)
     EXPECT_EQ(bitsOf(mesh.positions[v].x, mesh.positions[v].y, mesh.positions[v].z),
@@ -183,7 +176,7 @@ std::string writtenText(const IndexedMesh& mesh) {
 }
 
 TEST(WeldedOutput, WrittenFilesReadBackBitForBitHereAndInTheViewer) {
-  IndexedMesh mesh = meshOfText(fileText(dataPath("table.obj")));
+  IndexedMesh mesh = weldedObjMesh(fileText(dataPath("table.obj")));
   subdivideIndexed(mesh, 0.05);
   subdivideIndexed(mesh, 0.05);
   // Awkward floats too: the extremes, subnormals, negative zero, non-finite.
@@ -239,7 +232,7 @@ TEST(WeldedOutput, OpenAndNonManifoldInputsGiveOnePointPerPairAndReadBack) {
   };
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input);
-    IndexedMesh mesh = meshOfText(input);
+    IndexedMesh mesh = weldedObjMesh(input);
     for (int pass = 0; pass < 3; ++pass) {
       std::set<std::pair<uint32_t, uint32_t>> pairs;
       for (std::size_t s = 0; s < mesh.corners.size(); ++s) {
