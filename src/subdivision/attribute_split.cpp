@@ -2,13 +2,13 @@
 // old values, as carryAttributes does; but where every value of a kind
 // belongs to one vertex, as in most files, a pair of values names one side's
 // new point, and the point's number finds the pair's value in a flat array
-// in the order the points were made, rather than in a hash table that every
-// lookup would miss in the cache. Only a second pair at one point (a seam)
-// goes to the table.
+// rather than in a hash table that every lookup would miss in the cache.
+// Only a side with an end on a seam (a vertex whose corners name two or more
+// values) can carry two pairs to one point, and only such sides go to the
+// table.
 #include <algorithm>
 #include <new>
-#include <system_error>
-#include <thread>
+#include <optional>
 
 #include "parallel_ranges.h"
 #include "platform.h"
@@ -36,150 +36,159 @@ std::size_t sidesBetweenValues(const CornerValues& kind) {
 
 // Whether each value is named at the corners of one vertex only: then a
 // pair of values lies on one pair of vertices, whose point stands for it.
-bool valuesBelongToOneVertex(const CornerValues& kind, const IndexedMesh& split) {
+// If so, seam[v] is 1 for each old vertex v whose corners name more than one
+// value, else 0.
+bool markSeams(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
+               BigArray<uint8_t>& seam) {
   BigArray<uint32_t> vertexOf(kind.values.size() / kind.width, kNoValue);
+  BigArray<uint32_t> valueOf(verticesBefore, kNoValue);
+  seam.assign(verticesBefore, 0);
   for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {
     const uint32_t value = kind.ofCorner[c];
     if (value == kNoValue) continue;
     const uint32_t vertex = oldCorner(split, c / 3, c % 3);
     if (vertexOf[value] == kNoValue) vertexOf[value] = vertex;
     if (vertexOf[value] != vertex) return false;
+    if (valueOf[vertex] == kNoValue) valueOf[vertex] = value;
+    if (valueOf[vertex] != value) seam[vertex] = 1;
   }
   return true;
 }
 
-// The first pair of values met at a new point, and the value made for it.
-struct PairAtPoint {
-  uint32_t a, b, value;
-};
-
+// The new values of one kind, made in the order they are to be numbered and
+// then found on any number of threads. A side runs from vertex u to vertex
+// w, its corners naming values a and b, and point is its new point.
 class SplitMidpoints {
  public:
   SplitMidpoints(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore)
       : verticesBefore_(verticesBefore),
-        byPoint_(valuesBelongToOneVertex(kind, split)),
+        byPoint_(markSeams(kind, split, verticesBefore, seam_)),
         table_(kind, unitLength, byPoint_ ? 0 : sidesBetweenValues(kind) / 2),
-        atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, PairAtPoint{kNoValue, kNoValue, kNoValue}) {
+        atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, kNoValue) {
     // Without seams, one value a point: room for those now, rather than
     // doubling the array and holding both copies at the pass's peak.
     kind.values.reserve(kind.values.size() + kind.width * atPoint_.size());
   }
 
-  // Makes the value between a and b at the point of their side, in the
-  // order the values are to be numbered; a side from a vertex to itself has
-  // no point of its own.
-  void make(uint32_t a, uint32_t b, uint32_t point) {
-    if (!byPoint_ || point < verticesBefore_) {
+  // The value between a and b, made the first time the pair is met; a side
+  // from a vertex to itself has no point of its own.
+  void make(uint32_t a, uint32_t b, uint32_t u, uint32_t w, uint32_t point) {
+    if (!ownsPoint(u, w, point)) {
       table_.between(a, b);
       return;
     }
-    if (a == kNoValue || b == kNoValue || a == b) return;
-    if (a > b) std::swap(a, b);
-    PairAtPoint& first = atPoint_[point - verticesBefore_];
-    if (first.a == kNoValue) {
-      first = {a, b, table_.make(a, b)};
-    } else if (first.a != a || first.b != b) {
-      table_.between(a, b);
-    }
+    if (a == kNoValue || b == kNoValue) return;
+    uint32_t& value = atPoint_[point - verticesBefore_];
+    if (value == kNoValue) value = table_.make(std::min(a, b), std::max(a, b));
   }
 
   // The value make made; on any number of threads once all are made.
-  uint32_t found(uint32_t a, uint32_t b, uint32_t point) const {
-    if (byPoint_ && point >= verticesBefore_ && a != kNoValue && b != kNoValue && a != b) {
-      const PairAtPoint& first = atPoint_[point - verticesBefore_];
-      if (first.a == std::min(a, b) && first.b == std::max(a, b)) return first.value;
-    }
-    return table_.found(a, b);
+  uint32_t found(uint32_t a, uint32_t b, uint32_t u, uint32_t w, uint32_t point) const {
+    if (!ownsPoint(u, w, point)) return table_.found(a, b);
+    return a == kNoValue || b == kNoValue ? kNoValue : atPoint_[point - verticesBefore_];
   }
 
  private:
+  // Whether every pair met at the point is the same, with two different
+  // values (each value belongs to one vertex, and u is not w).
+  bool ownsPoint(uint32_t u, uint32_t w, uint32_t point) const {
+    return byPoint_ && point >= verticesBefore_ && seam_[u] == 0 && seam_[w] == 0;
+  }
+
   std::size_t verticesBefore_;
+  BigArray<uint8_t> seam_;
   bool byPoint_;
   Midpoints table_;
-  BigArray<PairAtPoint> atPoint_;
+  BigArray<uint32_t> atPoint_;
 };
 
-// Joins a thread however its scope is left, so that running out of memory
-// beside it never destroys it joinable.
-struct Joined {
-  std::thread worker;
-  ~Joined() {
-    if (worker.joinable()) worker.join();
-  }
-};
-
-// The new values are made in one run over the triangles, in the order
+// Makes the kind's new values in one run over the triangles, in the order
 // carryAttributes meets them with the split's origins (P0 and P2 in
-// triangle 4t, then P1), so that both number them alike; meanwhile another
-// core faults in the new corners' pages, which every core then fills.
-// Leaves the kind as it was when it throws.
-void splitKind(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore) {
-  if (!kind.present()) return;
-  const std::size_t valuesBefore = kind.values.size();
-  try {
-    const std::size_t triangles = kind.ofCorner.size() / 3;
-    BigArray<uint32_t> next;
-    next.reserve(12 * triangles);
-    SplitMidpoints midpoints(kind, unitLength, split, verticesBefore);
-    {
-      Joined warmer;
-      if (triangles >= kParallelFrom && pagesCanBePopulated()) {
-        try {
-          warmer.worker = std::thread([&next, triangles] { populatePages(next.data(), 12 * triangles * 4); });
-        } catch (const std::system_error&) {
-          // The fill below faults the pages in itself.
-        }
-      }
-      for (std::size_t t = 0; t < triangles; ++t) {
-        const uint32_t* v = &kind.ofCorner[3 * t];
-        const uint32_t* point = pointsOf(split, t);
-        midpoints.make(v[0], v[1], point[0]);
-        midpoints.make(v[2], v[0], point[2]);
-        midpoints.make(v[1], v[2], point[1]);
-      }
-    }
-    next.resize(12 * triangles);
-    forEachPiece(triangles, 1, [&](std::size_t begin, std::size_t end) {
-      for (std::size_t t = begin; t < end; ++t) {
-        const uint32_t* v = &kind.ofCorner[3 * t];
-        const uint32_t* point = pointsOf(split, t);
-        const uint32_t p0 = midpoints.found(v[0], v[1], point[0]);
-        const uint32_t p1 = midpoints.found(v[1], v[2], point[1]);
-        const uint32_t p2 = midpoints.found(v[2], v[0], point[2]);
-        const uint32_t quad[12] = {v[0], p0, p2, p0, v[1], p1, p2, p1, v[2], p0, p1, p2};
-        std::copy(quad, quad + 12, &next[12 * t]);
-      }
-    });
-    kind.ofCorner.swap(next);
-  } catch (const std::bad_alloc&) {
-    kind.values.resize(valuesBefore);
-    throw;
+// triangle 4t, then P1), so that both number them alike.
+void makeValues(SplitMidpoints& midpoints, const CornerValues& kind, const IndexedMesh& split) {
+  const std::size_t triangles = kind.ofCorner.size() / 3;
+  for (std::size_t t = 0; t < triangles; ++t) {
+    const uint32_t* v = &kind.ofCorner[3 * t];
+    const uint32_t* point = pointsOf(split, t);
+    const uint32_t u[3] = {oldCorner(split, t, 0), oldCorner(split, t, 1), oldCorner(split, t, 2)};
+    midpoints.make(v[0], v[1], u[0], u[1], point[0]);
+    midpoints.make(v[2], v[0], u[2], u[0], point[2]);
+    midpoints.make(v[1], v[2], u[1], u[2], point[1]);
   }
 }
 
-// Undoes splitKind without allocating.
-void gatherKind(CornerValues& kind, std::size_t valuesBefore) {
+// Faults the pages of an array just taken in on every core, so that its
+// first writes neither wait for them one at a time nor on one core.
+void populateOnEveryCore(uint32_t* data, std::size_t count) {
+  if (count < kParallelFrom || !pagesCanBePopulated()) return;
+  constexpr std::size_t kPageWords = (std::size_t(2) << 20) / sizeof(uint32_t);
+  forEachPiece(count, kPageWords, [data](std::size_t begin, std::size_t end) {
+    populatePages(data + begin, (end - begin) * sizeof(uint32_t));
+  });
+}
+
+// Gives the kind its new corners from the values made, on every core.
+void fillCorners(CornerValues& kind, const SplitMidpoints& midpoints, const IndexedMesh& split) {
+  const std::size_t triangles = kind.ofCorner.size() / 3;
+  BigArray<uint32_t> next;
+  next.reserve(12 * triangles);
+  populateOnEveryCore(next.data(), 12 * triangles);
+  next.resize(12 * triangles);
+  forEachPiece(triangles, 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t t = begin; t < end; ++t) {
+      const uint32_t* v = &kind.ofCorner[3 * t];
+      const uint32_t* point = pointsOf(split, t);
+      const uint32_t u[3] = {oldCorner(split, t, 0), oldCorner(split, t, 1), oldCorner(split, t, 2)};
+      const uint32_t p0 = midpoints.found(v[0], v[1], u[0], u[1], point[0]);
+      const uint32_t p1 = midpoints.found(v[1], v[2], u[1], u[2], point[1]);
+      const uint32_t p2 = midpoints.found(v[2], v[0], u[2], u[0], point[2]);
+      const uint32_t quad[12] = {v[0], p0, p2, p0, v[1], p1, p2, p1, v[2], p0, p1, p2};
+      std::copy(quad, quad + 12, &next[12 * t]);
+    }
+  });
+  kind.ofCorner.swap(next);
+}
+
+// Undoes fillCorners without allocating.
+void gatherKind(CornerValues& kind) {
   if (!kind.present()) return;
   const std::size_t triangles = kind.ofCorner.size() / 12;
   for (std::size_t t = 0; t < triangles; ++t) {
     for (std::size_t k = 0; k < 3; ++k) kind.ofCorner[3 * t + k] = kind.ofCorner[12 * t + 4 * k];
   }
   kind.ofCorner.resize(3 * triangles);
-  kind.values.resize(valuesBefore);
 }
 
 }  // namespace
 
-// One kind at a time, each kind's old corners freed before the next is
-// split, so that only one kind's two generations are held at once.
+// Each kind's values are made on a core of its own, the normals (whose
+// values cost the most to make) beside the others, since making them walks
+// the triangles in order on one thread;
+// then each kind's corners are filled on every core, one kind at a time,
+// its old corners freed before the next is filled, so that only one kind's
+// two generations of corners are held at once.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
-  CornerValues* kinds[3] = {&attributes.uv, &attributes.normals, &attributes.colors};
+  CornerValues* kinds[3] = {&attributes.normals, &attributes.uv, &attributes.colors};
   std::size_t valuesBefore[3];
-  std::size_t done = 0;
+  for (std::size_t k = 0; k < 3; ++k) valuesBefore[k] = kinds[k]->values.size();
+  std::optional<SplitMidpoints> midpoints[3];
+  const auto make = [&](std::size_t k) {
+    if (!kinds[k]->present()) return;
+    midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
+    makeValues(*midpoints[k], *kinds[k], split);
+  };
+  std::size_t filled = 0;
   try {
-    for (; done < 3; ++done) {
-      valuesBefore[done] = kinds[done]->values.size();
-      splitKind(*kinds[done], kinds[done] == &attributes.normals, split, verticesBefore);
+    runBeside(
+        attributes.normals.present() ? split.triangleCount() : 0, [&] { make(0); },
+        [&] {
+          make(1);
+          make(2);
+        });
+    for (; filled < 3; ++filled) {
+      if (!kinds[filled]->present()) continue;
+      fillCorners(*kinds[filled], *midpoints[filled], split);
+      midpoints[filled].reset();
     }
     BigArray<uint32_t>& groups = attributes.groupOfTriangle;
     if (!groups.empty()) {
@@ -188,16 +197,20 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
       groups.swap(next);
     }
   } catch (const std::bad_alloc&) {
-    for (std::size_t k = 0; k < done; ++k) gatherKind(*kinds[k], valuesBefore[k]);
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (k < filled) gatherKind(*kinds[k]);
+      kinds[k]->values.resize(valuesBefore[k]);
+    }
     throw;
   }
 }
 
 // Per kind: its corners in both generations, its values with as many new
 // ones as sides between two values, twice over since a growing array may
-// double, and the owner of each old value; then the larger of the array by
-// points (12 bytes a point, at most one a side) and the table (24 bytes a
-// slot, at most half full), for one kind at a time.
+// double, and the owner of each old value; then, for every kind at once,
+// the table (24 bytes a slot, at most half full) with the seams and the
+// array by points (a byte a vertex and 4 bytes a point, at most one a side;
+// 4 more bytes a vertex while the seams are found).
 uint64_t splitAttributesBytes(const MeshAttributes& attributes) {
   const CornerValues* kinds[3] = {&attributes.uv, &attributes.normals, &attributes.colors};
   uint64_t held = 20 * uint64_t(attributes.groupOfTriangle.size()), lookup = 0;
@@ -208,7 +221,7 @@ uint64_t splitAttributesBytes(const MeshAttributes& attributes) {
     held += 20 * uint64_t(kind->ofCorner.size()) + 2 * 4 * kind->width * (values + pairs) + 4 * values;
     uint64_t slots = 16;
     while (slots < 2 * (pairs + 1)) slots *= 2;
-    lookup = std::max({lookup, 24 * slots, 12 * uint64_t(kind->ofCorner.size())});
+    lookup += 24 * slots + 9 * uint64_t(kind->ofCorner.size());
   }
   return held + lookup;
 }

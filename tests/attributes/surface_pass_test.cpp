@@ -208,14 +208,18 @@ TEST(SurfacePass, NormalsAreRenormalisedMidpointsAndOppositeOnesTakeTheFirst) {
 
 // The general form with the split's origins spelled out (indexed_pass.h)
 // numbers the same values as the split's own: on the cube, and on a sphere
-// whose last pass is large enough for the split to fill on every core.
+// whose last pass is large enough for the split to fill on every core, its
+// texture cut by a seam where the southern triangles name values of their
+// own, so that sides off the seam, on it and across it meet in one pass.
 TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
   SurfaceMesh cube = seamedCube();
   for (std::size_t c = 0; c < 36; c += 5) cube.attributes.colors.ofCorner[c] = kNoValue;
   SurfaceMesh sphere = surfaceOf(icosphere(3));
-  const auto vertex = [&](std::size_t c) { return sphere.mesh.corners[c]; };
-  setValues(sphere.attributes.uv, 2, sphere.mesh.vertexCount(), sphere, vertex,
-            [&](uint32_t v, unsigned k) { return coordinate(sphere.mesh.positions[v], k); });
+  const uint32_t vertices = uint32_t(sphere.mesh.vertexCount());
+  const auto southern = [&](std::size_t c) { return sphere.mesh.positions[sphere.mesh.corners[c - c % 3]].z < 0; };
+  setValues(sphere.attributes.uv, 2, 2 * vertices, sphere,
+            [&](std::size_t c) { return sphere.mesh.corners[c] + (southern(c) ? vertices : 0); },
+            [&](uint32_t v, unsigned k) { return coordinate(sphere.mesh.positions[v % vertices], k) + float(v / vertices); });
   setValues(sphere.attributes.normals, 3, 3 * sphere.mesh.triangleCount(), sphere,
             [](std::size_t c) { return uint32_t(c); }, [](uint32_t n, unsigned k) { return float(n % 5 + k); });
   for (SurfaceMesh* split : {&cube, &sphere}) {
