@@ -25,11 +25,11 @@ const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &spli
 // Sides whose two corners name two different values: no more new values
 // than these can be made.
 std::size_t sidesBetweenValues(const CornerValues& kind) {
-  const BigArray<uint32_t>& of = kind.ofCorner;
+  const auto between = [](uint32_t a, uint32_t b) -> std::size_t { return a != b && a != kNoValue && b != kNoValue; };
   std::size_t sides = 0;
-  for (std::size_t c = 0; c < of.size(); ++c) {
-    const uint32_t a = of[c], b = of[c - c % 3 + (c % 3 + 1) % 3];
-    sides += a != b && a != kNoValue && b != kNoValue ? 1 : 0;
+  for (std::size_t c = 0; c + 2 < kind.ofCorner.size(); c += 3) {
+    const uint32_t* v = &kind.ofCorner[c];
+    sides += between(v[0], v[1]) + between(v[1], v[2]) + between(v[2], v[0]);
   }
   return sides;
 }
@@ -161,12 +161,11 @@ void gatherKind(CornerValues& kind) {
 
 }  // namespace
 
-// Each kind's values are made on a core of its own, the normals (whose
-// values cost the most to make) beside the others, since making them walks
-// the triangles in order on one thread;
-// then each kind's corners are filled on every core, one kind at a time,
-// its old corners freed before the next is filled, so that only one kind's
-// two generations of corners are held at once.
+// Making a kind's values walks the triangles in order on one thread, so the
+// kinds are made side by side, the normals (the dearest to make) beside the
+// others. Then each kind's corners are filled on every core, one kind at a
+// time, its old corners freed before the next is filled, so that only one
+// kind's two generations of corners are held at once.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
   CornerValues* kinds[3] = {&attributes.normals, &attributes.uv, &attributes.colors};
   std::size_t valuesBefore[3];
@@ -177,10 +176,11 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
     midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
     makeValues(*midpoints[k], *kinds[k], split);
   };
+  const bool besideOthers = attributes.normals.present() && (attributes.uv.present() || attributes.colors.present());
   std::size_t filled = 0;
   try {
     runBeside(
-        attributes.normals.present() ? split.triangleCount() : 0, [&] { make(0); },
+        besideOthers ? split.triangleCount() : 0, [&] { make(0); },
         [&] {
           make(1);
           make(2);
