@@ -162,8 +162,9 @@ void gatherKind(CornerValues& kind) {
 }  // namespace
 
 // Making a kind's values walks the triangles in order on one thread, so the
-// kinds are made side by side, the normals (the dearest to make) beside the
-// others. Then each kind's corners are filled on every core, one kind at a
+// kinds are made side by side: the normals, the dearest to make, on the
+// calling thread, whose arrays may reuse memory the geometry freed, the
+// others on a thread whose arrays are all fresh memory. Then each kind's corners are filled on every core, one kind at a
 // time, its old corners freed before the next is filled, so that only one
 // kind's two generations of corners are held at once.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
@@ -180,11 +181,12 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
   std::size_t filled = 0;
   try {
     runBeside(
-        besideOthers ? split.triangleCount() : 0, [&] { make(0); },
+        besideOthers ? split.triangleCount() : 0,
         [&] {
           make(1);
           make(2);
-        });
+        },
+        [&] { make(0); });
     for (; filled < 3; ++filled) {
       if (!kinds[filled]->present()) continue;
       fillCorners(*kinds[filled], *midpoints[filled], split);
