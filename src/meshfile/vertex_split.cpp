@@ -31,26 +31,28 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
   split.meshVertex.resize(vertices);
   for (std::size_t v = 0; v < vertices; ++v) split.meshVertex[v] = static_cast<uint32_t>(v);
   split.firstCorner.assign(vertices, kNoValue);
-  split.ofCorner.resize(mesh.corners.size());
+  split.ofCorner.clear();
   const auto keyOf = [&](std::size_t corner) {
     return Key{mesh.corners[corner], valueAt(attributes.uv, byUv, corner),
                valueAt(attributes.normals, byNormals, corner), valueAt(attributes.colors, byColors, corner)};
   };
   // Most corners share their vertex's first combination; the others, the
-  // seams, are looked up.
+  // seams, are looked up. Until the first seam every corner names its own
+  // vertex, and a mesh without seams needs no array of them at all.
   std::unordered_map<Key, uint32_t, KeyHash> seams;
   for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
     const uint32_t v = mesh.corners[c];
     if (split.firstCorner[v] == kNoValue) {
       split.firstCorner[v] = static_cast<uint32_t>(c);
-      split.ofCorner[c] = v;
+      if (!split.ofCorner.empty()) split.ofCorner[c] = v;
       continue;
     }
     const Key key = keyOf(c);
     if (key == keyOf(split.firstCorner[v])) {
-      split.ofCorner[c] = v;
+      if (!split.ofCorner.empty()) split.ofCorner[c] = v;
       continue;
     }
+    if (split.ofCorner.empty()) split.ofCorner.assign(mesh.corners.begin(), mesh.corners.end());
     const auto found = seams.emplace(key, static_cast<uint32_t>(split.meshVertex.size()));
     if (found.second) {
       split.meshVertex.push_back(v);

@@ -17,7 +17,7 @@ struct SplitVertices {
   bool identity = false;
   BigArray<uint32_t> meshVertex;   // per written vertex: its position's vertex
   BigArray<uint32_t> firstCorner;  // per written vertex: a corner naming its values
-  BigArray<uint32_t> ofCorner;     // per corner: its written vertex
+  BigArray<uint32_t> ofCorner;     // per corner: its written vertex; empty: the corner's own vertex
 };
 
 // Splits by the tables that are present and asked for.
@@ -30,7 +30,7 @@ inline uint32_t meshVertexOf(const SplitVertices& split, std::size_t v) {
   return split.identity ? static_cast<uint32_t>(v) : split.meshVertex[v];
 }
 inline uint32_t writtenVertexOf(const SplitVertices& split, const IndexedMesh& mesh, std::size_t corner) {
-  return split.identity ? mesh.corners[corner] : split.ofCorner[corner];
+  return split.ofCorner.empty() ? mesh.corners[corner] : split.ofCorner[corner];
 }
 // kNoValue when no corner names the vertex or nothing was split by.
 inline uint32_t firstCornerOf(const SplitVertices& split, std::size_t v) {
