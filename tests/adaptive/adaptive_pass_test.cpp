@@ -371,16 +371,32 @@ TEST(ToLengthEdges, ClosuresTakenBackAndSplitRedAreTheUniformSplit) {
   EXPECT_FALSE(subdivideToLength(mesh, closures, 0.9, {false, 0.05}));
 }
 
+// The spindle with its tips numbered first: the long sides at a tip are
+// paired from the tip, a group large enough to be sorted.
+TestMesh spindleTipsFirst() {
+  TestMesh mesh = spindle();
+  const int count = static_cast<int>(mesh.positions.size());
+  std::rotate(mesh.positions.begin(), mesh.positions.end() - 2, mesh.positions.end());
+  for (auto& t : mesh.triangles)
+    for (int& id : t) id = id > count - 2 ? id - (count - 2) : id + 2;
+  return mesh;
+}
+
 // Copies of a mesh on one spot, each with vertices of its own, enough of
 // them that the pass marks, pairs, numbers and writes in pieces on every
 // core, with closures cut across the pieces' bounds in the second pass:
 // every copy comes out as the mesh alone does, its new points where the
 // copies before it leave off.
 TEST(ToLengthEdges, CopiesOfAMeshAreEachSplitAsTheMeshAlone) {
-  constexpr uint32_t kCopies = 450;  // 54,000 triangles and 34,650 vertices
-  for (const bool modified : {false, true}) {
-    SCOPED_TRACE(modified ? "modified" : "classic");
-    IndexedMesh alone = indexedOf(unevenSheet()), copies;
+  constexpr uint32_t kCopies = 450;  // 54,000 triangles and 34,650 vertices of the sheet
+  const struct {
+    TestMesh (*make)();
+    double fraction;
+    bool modified;
+  } meshes[] = {{unevenSheet, 0.04, false}, {unevenSheet, 0.04, true}, {spindleTipsFirst, 0.1, false}};
+  for (const auto& [make, fraction, modified] : meshes) {
+    SCOPED_TRACE(std::string(make == unevenSheet ? "sheet" : "spindle") + (modified ? ", modified" : ", classic"));
+    IndexedMesh alone = indexedOf(make()), copies;
     const uint32_t firstCount = static_cast<uint32_t>(alone.vertexCount());
     // vertexOf[c * alone's vertex count + v]: where copy c holds vertex v.
     std::vector<uint32_t> vertexOf;
@@ -390,7 +406,7 @@ TEST(ToLengthEdges, CopiesOfAMeshAreEachSplitAsTheMeshAlone) {
       copies.flags.insert(copies.flags.end(), alone.flags.begin(), alone.flags.end());
       for (uint32_t v = 0; v < firstCount; ++v) vertexOf.push_back(c * firstCount + v);
     }
-    const double limit = 0.04 * diagonal(alone);
+    const double limit = fraction * diagonal(alone);
     BigArray<uint8_t> aloneClosures, copiesClosures;
     for (int pass = 1; pass <= 2; ++pass) {
       SCOPED_TRACE("pass " + std::to_string(pass));
