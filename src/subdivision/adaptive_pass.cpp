@@ -53,17 +53,21 @@ uint32_t firstSideOnPair(const IndexLookup& lookup, uint32_t a, uint32_t b) {
 // The index holds the triangles near the splits, or the whole mesh's
 // corners and flags, moved in as its positions are (see subdivideAdaptive).
 // It is built without a point source per side: only the splits' are asked.
-void placeSplitPoints(const BigArray<uint32_t>& corners, AdaptivePlan& plan, const IndexedRule& rule,
-                      StencilIndex& index) {
+// When it holds the whole mesh, its sides are the mesh's, and a pair of
+// long sides is held by its first side already.
+void placeSplitPoints(const BigArray<uint32_t>& corners, bool wholeMesh, AdaptivePlan& plan,
+                      const IndexedRule& rule, StencilIndex& index) {
   buildStencilIndexOfArrays(index, rule.modified, false);
   const IndexLookup lookup{index};
   BigArray<SplitSide>& splits = plan.splits;
-  const auto firstOf = [&](const SplitSide& split) {
-    return firstSideOnPair(lookup, corners[split.side], sideEnd(corners, split.side));
+  const std::size_t heldByFirst = wholeMesh ? plan.longPairs : 0;
+  const auto firstOf = [&](std::size_t i) {
+    const uint32_t side = splits[i].side;
+    return i < heldByFirst ? side : firstSideOnPair(lookup, corners[side], sideEnd(corners, side));
   };
   if (rule.modified) {
     BigArray<uint32_t> firsts(splits.size());
-    for (std::size_t i = 0; i < splits.size(); ++i) firsts[i] = firstOf(splits[i]);
+    for (std::size_t i = 0; i < splits.size(); ++i) firsts[i] = firstOf(i);
     BigArray<FloatPoint> points;
     placeModifiedPointsOf(index, firsts, points);
     for (std::size_t i = 0; i < splits.size(); ++i) splits[i].point = points[i];
@@ -73,19 +77,32 @@ void placeSplitPoints(const BigArray<uint32_t>& corners, AdaptivePlan& plan, con
   // whichever stencil that side takes.
   forEachPiece(splits.size(), 1, [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i)
-      splits[i].point = stored(newPointOnSide(lookup, pointSourceOf(index, firstOf(splits[i])), rule.tension));
+      splits[i].point = stored(newPointOnSide(lookup, pointSourceOf(index, firstOf(i)), rule.tension));
   });
 }
 
+// Triangles per block of the output's offsets: writers start at a block,
+// each with the offset its first group writes at.
+constexpr std::size_t kWriteBlock = 4096;
+
 // Walks the pieces as they are written and numbers each split's point where
-// a triangle first names it, appending its position. Sides with a point
-// already keep it; the others take their split's. A piece split red may
-// have split sides among its children's: the halves of a side a closure
-// split before, and the side between its two points.
+// a triangle first names it, appending its position, and counts what each
+// piece writes. Sides with a point already keep it; the others take their
+// split's. A piece split red may have split sides among its children's: the
+// halves of a side a closure split before, and the side between its two
+// points.
 struct Namer {
   AdaptivePlan& plan;
   BigArray<FloatPoint>& positions;
   BigArray<uint32_t>* sideOfPoint;  // per new point, its split's side, for the corners' origins
+  std::size_t written = 0;          // triangles the pieces named so far write
+
+  void number(SplitSide& split) {
+    if (split.vertex != kNoPoint) return;
+    split.vertex = static_cast<uint32_t>(positions.size());
+    positions.push_back(split.point);
+    if (sideOfPoint != nullptr) sideOfPoint->push_back(split.side);
+  }
 
   void name(Piece piece) {
     int count = 0;
@@ -94,17 +111,16 @@ struct Namer {
         const uint32_t entry = plan.splitOfSide[piece.side[k]];
         if (entry != kNoPoint) {
           SplitSide& split = plan.splits[entry];
-          if (split.vertex == kNoPoint) {
-            split.vertex = static_cast<uint32_t>(positions.size());
-            positions.push_back(split.point);
-            if (sideOfPoint != nullptr) sideOfPoint->push_back(split.side);
-          }
+          number(split);
           piece.point[k] = split.vertex;
         }
       }
       count += piece.point[k] != kNoPoint ? 1 : 0;
     }
-    if (count < 3) return;
+    if (count < 3) {
+      written += 1 + count;
+      return;
+    }
     Piece children[4];
     redChildren(piece, children);
     for (const Piece& child : children) name(child);
@@ -114,33 +130,76 @@ struct Namer {
 // Once every point has its number, each side names its point's vertex
 // directly (kNoPoint where it has none, or where no triangle of the output
 // names its split), and the splits can go before the output is taken.
+// blockStart gets, per block of kWriteBlock triangles, the output triangles
+// written before the first group that starts in it, and at the end, all of
+// them.
 void numberPoints(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, AdaptivePlan& plan,
-                  BigArray<FloatPoint>& positions, BigArray<uint32_t>* sideOfPoint) {
+                  BigArray<FloatPoint>& positions, BigArray<uint32_t>* sideOfPoint,
+                  BigArray<std::size_t>& blockStart) {
   Namer namer{plan, positions, sideOfPoint};
-  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+  const std::size_t triangles = mesh.triangleCount();
+  blockStart.resize((triangles + kWriteBlock - 1) / kWriteBlock + 1);
+  std::size_t block = 0;
+  for (std::size_t t = 0; t < triangles; ++t) {
     const uint32_t size = groupSize(closures, t);
     if (size == 0) continue;
+    for (; block * kWriteBlock <= t; ++block) blockStart[block] = namer.written;
     if (size == 1) {
-      // kNoPoint has every bit set: no side of the triangle is split.
-      const uint32_t* entry = &plan.splitOfSide[3 * t];
-      if ((entry[0] & entry[1] & entry[2]) == kNoPoint) continue;
       // A triangle of its own names its sides in order and nothing more.
+      const uint32_t* entry = &plan.splitOfSide[3 * t];
       for (int k = 0; k < 3; ++k) {
         if (entry[k] == kNoPoint) continue;
-        SplitSide& split = plan.splits[entry[k]];
-        if (split.vertex != kNoPoint) continue;
-        split.vertex = static_cast<uint32_t>(positions.size());
-        positions.push_back(split.point);
-        if (sideOfPoint != nullptr) sideOfPoint->push_back(split.side);
+        namer.number(plan.splits[entry[k]]);
+        ++namer.written;
       }
+      ++namer.written;
       continue;
     }
-    if (!plan.splitRed[t]) continue;  // a closure that stays names no point
-    namer.name(takeBack(mesh, closures, t));
+    if (plan.splitRed[t]) {
+      namer.name(takeBack(mesh, closures, t));
+    } else {
+      namer.written += size;  // a closure that stays names no point
+    }
   }
+  for (; block < blockStart.size(); ++block) blockStart[block] = namer.written;
   for (uint32_t& entry : plan.splitOfSide) {
     if (entry != kNoPoint) entry = plan.splits[entry].vertex;
   }
+  BigArray<SplitSide>().swap(plan.splits);
+}
+
+// numberPoints where the plan's splits are named in order: each split's
+// point follows the old vertices at its entry, and the blocks' triangles
+// are counted side by side, each triangle writing one more than its split
+// sides.
+void numberInOrder(const IndexedMesh& mesh, AdaptivePlan& plan, BigArray<FloatPoint>& positions,
+                   BigArray<uint32_t>* sideOfPoint, BigArray<std::size_t>& blockStart) {
+  const std::size_t oldCount = positions.size();
+  const BigArray<SplitSide>& splits = plan.splits;
+  positions.resize(oldCount + splits.size());
+  if (sideOfPoint != nullptr) sideOfPoint->resize(splits.size());
+  forEachPiece(splits.size(), 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      positions[oldCount + i] = splits[i].point;
+      if (sideOfPoint != nullptr) (*sideOfPoint)[i] = splits[i].side;
+    }
+  });
+  const std::size_t triangles = mesh.triangleCount();
+  blockStart.assign((triangles + kWriteBlock - 1) / kWriteBlock + 1, 0);
+  const uint32_t firstPoint = static_cast<uint32_t>(oldCount);
+  forEachPiece(triangles, kWriteBlock, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t block = begin; block < end; block += kWriteBlock) {
+      std::size_t written = 0;
+      for (std::size_t side = 3 * block; side < 3 * std::min(end, block + kWriteBlock); ++side) {
+        uint32_t& entry = plan.splitOfSide[side];
+        if (entry == kNoPoint) continue;
+        entry += firstPoint;
+        ++written;
+      }
+      blockStart[block / kWriteBlock + 1] = written + std::min(end - block, kWriteBlock);
+    }
+  });
+  for (std::size_t block = 1; block < blockStart.size(); ++block) blockStart[block] += blockStart[block - 1];
   BigArray<SplitSide>().swap(plan.splits);
 }
 
@@ -151,15 +210,17 @@ struct Writer {
   uint32_t firstPoint;
   PieceOut out;
 
+  CornerOrigin originOf(uint32_t vertex) const {
+    const uint32_t side = (*sideOfPoint)[vertex - firstPoint];
+    return {side, static_cast<uint32_t>(side - side % 3 + (side % 3 + 1) % 3)};
+  }
+
   void findPoint(Piece& piece, int k) {
     if (piece.side[k] == kNoPoint) return;
     const uint32_t vertex = pointOfSide[piece.side[k]];
     if (vertex == kNoPoint) return;
     piece.point[k] = vertex;
-    if (sideOfPoint == nullptr) return;
-    const uint32_t side = (*sideOfPoint)[vertex - firstPoint];
-    const uint32_t end = static_cast<uint32_t>(side - side % 3 + (side % 3 + 1) % 3);
-    piece.pointOrigin[k] = {side, end};
+    if (sideOfPoint != nullptr) piece.pointOrigin[k] = originOf(vertex);
   }
 
   void write(Piece piece) {
@@ -176,16 +237,58 @@ struct Writer {
     redChildren(piece, children);
     for (const Piece& child : children) write(child);
   }
-};
 
-void copyTriangle(const IndexedMesh& mesh, std::size_t t, PieceOut& out) {
-  for (std::size_t corner = 3 * t; corner < 3 * t + 3; ++corner) {
-    out.mesh.corners.push_back(mesh.corners[corner]);
-    out.mesh.flags.push_back(mesh.flags[corner]);
-    if (out.origins != nullptr) out.origins->push_back({uint32_t(corner), uint32_t(corner)});
+  void copyTriangle(const IndexedMesh& mesh, std::size_t t) {
+    const uint32_t* c = &mesh.corners[3 * t];
+    const uint8_t* f = &mesh.flags[3 * t];
+    const uint32_t corner = static_cast<uint32_t>(3 * t);
+    writeTriangle(out, {c[0], c[1], c[2]}, {f[0], f[1], f[2]},
+                  {{corner, corner}, {corner + 1, corner + 1}, {corner + 2, corner + 2}}, kOwnTriangle);
   }
-  out.codes.push_back(kOwnTriangle);
-}
+
+  // A triangle of its own: copied, split into the uniform pass's four, or
+  // cut by its one or two points.
+  void writeOwn(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, std::size_t t) {
+    const uint32_t points[3] = {pointOfSide[3 * t], pointOfSide[3 * t + 1], pointOfSide[3 * t + 2]};
+    // kNoPoint has every bit set: no side of the triangle is split.
+    if ((points[0] & points[1] & points[2]) == kNoPoint) {
+      copyTriangle(mesh, t);
+      return;
+    }
+    CornerOrigin origins[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      if (sideOfPoint != nullptr && points[k] != kNoPoint) origins[k] = originOf(points[k]);
+    }
+    if (points[0] != kNoPoint && points[1] != kNoPoint && points[2] != kNoPoint) {
+      writeSplitTriangle(mesh, t, points, origins, out);
+      return;
+    }
+    Piece piece = takeBack(mesh, closures, t);
+    for (int k = 0; k < 3; ++k) {
+      piece.point[k] = points[k];
+      piece.pointOrigin[k] = origins[k];
+    }
+    cutPiece(piece, out);
+  }
+
+  // The group that starts at triangle t, cut as the plan says.
+  void writeGroup(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, const AdaptivePlan& plan,
+                  std::size_t t) {
+    const uint32_t size = groupSize(closures, t);
+    if (size == 0) return;
+    if (size == 1) {
+      writeOwn(mesh, closures, t);
+      return;
+    }
+    const Piece piece = takeBack(mesh, closures, t);
+    // A closure that stays is cut as it was, by its own points only.
+    if (!plan.splitRed[t]) {
+      cutPiece(piece, out);
+    } else {
+      write(piece);
+    }
+  }
+};
 
 void uniformOrigins(std::size_t triangles, BigArray<CornerOrigin>& origins) {
   origins.resize(12 * triangles);
@@ -198,39 +301,36 @@ void uniformOrigins(std::size_t triangles, BigArray<CornerOrigin>& origins) {
 }
 
 // Numbers the points first, so that the splits are gone before the next
-// generation's corners are taken.
+// generation's corners are taken, and so that each writer knows where its
+// triangles go: the writers then take blocks of the mesh side by side.
 void runAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, AdaptivePlan& plan,
                      BigArray<uint8_t>& nextClosures, IndexedMesh& next, BigArray<CornerOrigin>* origins) {
   next.positions.reserve(plan.size.vertices);
   next.positions.assign(mesh.positions.begin(), mesh.positions.end());
   BigArray<uint32_t> sideOfPoint;
   if (origins != nullptr) sideOfPoint.reserve(plan.splits.size());
-  numberPoints(mesh, closures, plan, next.positions, origins != nullptr ? &sideOfPoint : nullptr);
-  next.corners.reserve(3 * plan.size.triangles);
-  next.flags.reserve(3 * plan.size.triangles);
-  nextClosures.reserve(plan.size.triangles);
+  BigArray<std::size_t> blockStart;
+  if (plan.namedInOrder) {
+    numberInOrder(mesh, plan, next.positions, origins != nullptr ? &sideOfPoint : nullptr, blockStart);
+  } else {
+    numberPoints(mesh, closures, plan, next.positions, origins != nullptr ? &sideOfPoint : nullptr, blockStart);
+  }
+  const std::size_t triangles = blockStart.back();
+  next.corners.resize(3 * triangles);
+  next.flags.resize(3 * triangles);
+  nextClosures.resize(triangles);
   if (origins != nullptr) {
     origins->clear();
-    origins->reserve(3 * plan.size.triangles);
+    origins->resize(3 * triangles);
   }
-  Writer writer{plan.splitOfSide, origins != nullptr ? &sideOfPoint : nullptr,
-                static_cast<uint32_t>(mesh.vertexCount()), PieceOut{next, nextClosures, origins}};
-  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
-    const uint32_t size = groupSize(closures, t);
-    if (size == 0) continue;
-    // kNoPoint has every bit set: no side of the triangle is split.
-    if (size == 1 && (plan.splitOfSide[3 * t] & plan.splitOfSide[3 * t + 1] & plan.splitOfSide[3 * t + 2]) == kNoPoint) {
-      copyTriangle(mesh, t, writer.out);
-      continue;
-    }
-    const Piece piece = takeBack(mesh, closures, t);
-    // A closure that stays is cut as it was, by its own points only.
-    if (size > 1 && !plan.splitRed[t]) {
-      cutPiece(piece, writer.out);
-    } else {
-      writer.write(piece);
-    }
-  }
+  forEachPiece(mesh.triangleCount(), kWriteBlock, [&](std::size_t begin, std::size_t end) {
+    const std::size_t at = blockStart[begin / kWriteBlock];
+    Writer writer{plan.splitOfSide, origins != nullptr ? &sideOfPoint : nullptr,
+                  static_cast<uint32_t>(mesh.vertexCount()),
+                  PieceOut{next.positions, next.corners.data() + 3 * at, next.flags.data() + 3 * at,
+                           nextClosures.data() + at, origins != nullptr ? origins->data() + 3 * at : nullptr}};
+    for (std::size_t t = begin; t < end; ++t) writer.writeGroup(mesh, closures, plan, t);
+  });
 }
 
 }  // namespace
@@ -262,7 +362,7 @@ void subdivideAdaptive(IndexedMesh& mesh, BigArray<uint8_t>& closures, AdaptiveP
   };
   try {
     if (!everyTriangle) gatherNearTriangles(mesh, plan, index);
-    placeSplitPoints(everyTriangle ? index.corners : mesh.corners, plan, rule, index);
+    placeSplitPoints(everyTriangle ? index.corners : mesh.corners, everyTriangle, plan, rule, index);
   } catch (const std::bad_alloc&) {
     giveBack();
     throw;

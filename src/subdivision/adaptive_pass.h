@@ -43,6 +43,13 @@ struct SplitSide {
 struct AdaptivePlan {
   bool uniform = false;
   BigArray<SplitSide> splits;     // one per pair of vertices, either way
+  // The first splits are the pairs of long sides, each held by the first
+  // side on it either way, in the order of those sides; those spreading
+  // added follow.
+  std::size_t longPairs = 0;
+  // No closure in the mesh: the pass names the splits' points in the
+  // splits' order, each first by the side that holds it.
+  bool namedInOrder = false;
   BigArray<uint32_t> splitOfSide;  // per side of the mesh: its entry of splits, or kNoPoint
   BigArray<uint8_t> splitRed; // per triangle: 1 at the first of a closure taken back and split red
   uint64_t stencilTriangles = 0;  // triangles with a corner at an end of a split side
@@ -53,8 +60,9 @@ struct AdaptivePlan {
 // its ends are two vertices farther apart than maxEdge; every side is, ends
 // the same or not, when maxEdge is 0 or less. Then every side of a closure
 // taken back is split when one of its triangles has a side to split, and so
-// on until nothing changes. Throws std::bad_alloc when its tables cannot be
-// had.
+// on until nothing changes. Works on every core, as the pass does. Throws
+// std::bad_alloc when its tables cannot be had, and PassStopped when the
+// calling thread's stop flag is set (parallel_ranges.h).
 void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures, double maxEdge,
                       AdaptivePlan& plan);
 
@@ -67,7 +75,8 @@ inline bool nothingToSplit(const AdaptivePlan& plan) { return !plan.uniform && p
 // its splits are dropped before the output is taken, so that the two are
 // never held together, and splitOfSide is left naming vertices. Throws
 // std::bad_alloc, leaving the mesh and closures as they were, when memory
-// cannot be had.
+// cannot be had, and PassStopped, leaving them so too, when the calling
+// thread's stop flag is set.
 void subdivideAdaptive(IndexedMesh& mesh, BigArray<uint8_t>& closures, AdaptivePlan& plan, const IndexedRule& rule,
                        BigArray<CornerOrigin>* origins = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include "adaptive_pass.h"
 #include "pair_table.h"
+#include "parallel_ranges.h"
 
 namespace {
 
@@ -16,16 +17,32 @@ uint64_t pairKey(uint32_t a, uint32_t b) {
 }
 
 // A side from a vertex to itself has nowhere to put a point between its
-// ends: it is never split here.
-bool isLong(const IndexedMesh& mesh, std::size_t side, double limitSquared, bool everySide) {
-  const uint32_t a = mesh.corners[side];
-  const uint32_t b = sideEnd(mesh, side);
-  if (a == b) return false;
-  if (everySide) return true;
-  const FloatPoint& p = mesh.positions[a];
-  const FloatPoint& q = mesh.positions[b];
+// ends: it is never split here, whatever this says of it.
+bool isLong(const FloatPoint& p, const FloatPoint& q, double limitSquared, bool everySide) {
   const double x = double(p.x) - q.x, y = double(p.y) - q.y, z = double(p.z) - q.z;
-  return x * x + y * y + z * z > limitSquared;
+  return everySide | (x * x + y * y + z * z > limitSquared);
+}
+
+// Marks the long sides of triangles [begin, end) 0 in splitOfSide, the
+// others kNoPoint, and counts them by lower end, at that end + 1 in counts;
+// returns how many there are. Without branches on the answer, which is as
+// often yes as no when the length is a median.
+uint64_t markLongSides(const IndexedMesh& mesh, std::size_t begin, std::size_t end, double limitSquared,
+                       bool everySide, BigArray<uint32_t>& splitOfSide, BigArray<uint32_t>& counts) {
+  uint64_t longSides = 0;
+  for (std::size_t t = begin; t < end; ++t) {
+    const uint32_t* c = &mesh.corners[3 * t];
+    for (int k = 0; k < 3; ++k) {
+      const uint32_t a = c[k];
+      const uint32_t b = c[k == 2 ? 0 : k + 1];
+      const bool longer = isLong(mesh.positions[a], mesh.positions[b], limitSquared, everySide);
+      const bool splits = longer && a != b;
+      splitOfSide[3 * t + k] = splits ? 0 : kNoPoint;
+      counts[std::min(a, b) + 1] += splits;
+      longSides += splits;
+    }
+  }
+  return longSides;
 }
 
 bool isMarked(std::size_t side, const AdaptivePlan& plan) { return plan.splitOfSide[side] != kNoPoint; }
@@ -49,53 +66,78 @@ bool markSide(const IndexedMesh& mesh, uint32_t side, PairTable& spread, Adaptiv
 // pair; a smaller one is searched.
 constexpr std::size_t kSortedGroup = 16;
 
-// One entry per pair of the long sides: the sides grouped by their lower
-// end, each group in side order, so the first side on a pair in its group
-// is the pair's first and gets the entry. Groups are small but for hubs,
-// which are sorted by higher end, then by side, to the same effect. first
-// holds at v + 1 the count of long sides whose lower end is v.
-void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, BigArray<uint32_t>& first, AdaptivePlan& plan) {
-  const std::size_t vertexCount = mesh.vertexCount();
-  for (std::size_t v = 0; v < vertexCount; ++v) first[v + 1] += first[v];
-  BigArray<uint32_t> sides(longSides);
-  // first[v] serves as v's fill cursor, then every start is put back.
-  for (std::size_t side = 0; side < mesh.corners.size(); ++side) {
+// The long sides of triangles [begin, end), each held with its higher end
+// above its number, written at their lower end's cursor, which moves on.
+void scatterLongSides(const IndexedMesh& mesh, const AdaptivePlan& plan, std::size_t begin, std::size_t end,
+                      BigArray<uint32_t>& cursor, BigArray<uint64_t>& sides) {
+  for (std::size_t side = 3 * begin; side < 3 * end; ++side) {
     if (!isMarked(side, plan)) continue;
-    sides[first[std::min(mesh.corners[side], sideEnd(mesh, side))]++] = static_cast<uint32_t>(side);
+    const uint32_t a = mesh.corners[side];
+    const uint32_t b = sideEnd(mesh, side);
+    sides[cursor[std::min(a, b)]++] = uint64_t(std::max(a, b)) << 32 | side;
   }
-  for (std::size_t v = vertexCount; v > 0; --v) first[v] = first[v - 1];
-  first[0] = 0;
-  const auto higherEnd = [&](uint32_t side) { return std::max(mesh.corners[side], sideEnd(mesh, side)); };
-  const auto newEntry = [&](uint32_t side) {
-    plan.splitOfSide[side] = static_cast<uint32_t>(plan.splits.size());
-    plan.splits.push_back({side, kNoPoint, {0, 0, 0}});
-  };
-  plan.splits.reserve(longSides / 2 + 16);
-  for (std::size_t v = 0; v < vertexCount; ++v) {
-    uint32_t* begin = sides.data() + first[v];
-    uint32_t* end = sides.data() + first[v + 1];
-    if (std::size_t(end - begin) > kSortedGroup) {
-      std::sort(begin, end, [&](uint32_t a, uint32_t b) {
-        return (uint64_t(higherEnd(a)) << 32 | a) < (uint64_t(higherEnd(b)) << 32 | b);
-      });
-      for (uint32_t* it = begin; it != end; ++it) {
-        if (it != begin && higherEnd(*it) == higherEnd(*(it - 1))) {
-          plan.splitOfSide[*it] = plan.splitOfSide[*(it - 1)];
-        } else {
-          newEntry(*it);
-        }
-      }
-      continue;
+}
+
+// Each long side of the group gets the first side of the group on its
+// pair, in splitOfSide: the group is in side order, and a hub's is sorted
+// by higher end, then by side, to the same effect.
+void findFirstsOfGroup(uint64_t* begin, uint64_t* end, AdaptivePlan& plan) {
+  const auto higherEnd = [](uint64_t held) { return uint32_t(held >> 32); };
+  const auto sideOf = [](uint64_t held) { return uint32_t(held); };
+  if (std::size_t(end - begin) > kSortedGroup) {
+    std::sort(begin, end);
+    uint32_t first = kNoPoint;
+    for (uint64_t* it = begin; it != end; ++it) {
+      if (it == begin || higherEnd(*it) != higherEnd(*(it - 1))) first = sideOf(*it);
+      plan.splitOfSide[sideOf(*it)] = first;
     }
-    for (uint32_t* it = begin; it != end; ++it) {
-      const uint32_t higher = higherEnd(*it);
-      const uint32_t* same = begin;
-      while (same != it && higherEnd(*same) != higher) ++same;
-      if (same != it) {
-        plan.splitOfSide[*it] = plan.splitOfSide[*same];
-      } else {
-        newEntry(*it);
-      }
+    return;
+  }
+  for (uint64_t* it = begin; it != end; ++it) {
+    const uint64_t* same = begin;
+    while (higherEnd(*same) != higherEnd(*it)) ++same;
+    plan.splitOfSide[sideOf(*it)] = sideOf(*same);
+  }
+}
+
+// One entry per pair of the long sides, in the order of the pairs' first
+// sides: the sides are grouped by their lower end, each group in side
+// order, and each side finds the first on its pair in its group, two
+// halves of the mesh and then ranges of the groups side by side. Each
+// half's counts of long sides by lower end are at v + 1 of its array; the
+// first half's groups come first, so each group keeps side order.
+void pairLongSides(const IndexedMesh& mesh, uint64_t longSides, BigArray<uint32_t>& firstHalf,
+                   BigArray<uint32_t>& secondHalf, AdaptivePlan& plan) {
+  const std::size_t vertexCount = mesh.vertexCount();
+  const std::size_t triangleCount = mesh.triangleCount();
+  // Each half's array becomes its cursors; once both halves are written,
+  // the second's cursor at v is where v's group ends.
+  uint32_t start = 0;
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    const uint32_t first = firstHalf[v + 1], second = secondHalf[v + 1];
+    firstHalf[v] = start;
+    secondHalf[v] = start + first;
+    start += first + second;
+  }
+  BigArray<uint64_t> sides(longSides);
+  runBeside(
+      longSides, [&] { scatterLongSides(mesh, plan, triangleCount / 2, triangleCount, secondHalf, sides); },
+      [&] { scatterLongSides(mesh, plan, 0, triangleCount / 2, firstHalf, sides); });
+  BigArray<uint32_t>().swap(firstHalf);
+  const BigArray<uint32_t>& groupEnd = secondHalf;
+  forEachPiece(vertexCount, 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t v = begin; v < end; ++v)
+      findFirstsOfGroup(sides.data() + (v == 0 ? 0 : groupEnd[v - 1]), sides.data() + groupEnd[v], plan);
+  });
+  plan.splits.reserve(longSides / 2 + 16);
+  for (std::size_t side = 0; side < plan.splitOfSide.size(); ++side) {
+    const uint32_t first = plan.splitOfSide[side];
+    if (first == kNoPoint) continue;
+    if (first == side) {
+      plan.splitOfSide[side] = static_cast<uint32_t>(plan.splits.size());
+      plan.splits.push_back({static_cast<uint32_t>(side), kNoPoint, {0, 0, 0}});
+    } else {
+      plan.splitOfSide[side] = plan.splitOfSide[first];
     }
   }
 }
@@ -212,37 +254,44 @@ void planAdaptivePass(const IndexedMesh& mesh, const BigArray<uint8_t>& closures
                       AdaptivePlan& plan) {
   plan = AdaptivePlan();
   const std::size_t sideCount = mesh.corners.size();
+  const std::size_t triangleCount = mesh.triangleCount();
   const bool everySide = !(maxEdge > 0);
   const double limitSquared = maxEdge * maxEdge;
   const bool hasClosures =
       std::any_of(closures.begin(), closures.end(), [](uint8_t code) { return code != kOwnTriangle; });
-  // Long sides are marked 0 first, and counted by lower end, and given
-  // their entries once the pass is known not to be uniform.
-  plan.splitOfSide.assign(sideCount, kNoPoint);
-  BigArray<uint32_t> first(mesh.vertexCount() + 1, 0);
-  uint64_t longSides = 0;
-  for (std::size_t side = 0; side < sideCount; ++side) {
-    if (!isLong(mesh, side, limitSquared, everySide)) continue;
-    plan.splitOfSide[side] = 0;
-    ++first[std::min(mesh.corners[side], sideEnd(mesh, side)) + 1];
-    ++longSides;
-  }
+  // Long sides are marked 0 first, the others kNoPoint, and counted by
+  // lower end, and given their entries once the pass is known not to be
+  // uniform.
+  plan.splitOfSide.resize(sideCount);
+  const auto mark = [&](std::size_t begin, std::size_t end, BigArray<uint32_t>& counts) {
+    counts.assign(mesh.vertexCount() + 1, 0);
+    return markLongSides(mesh, begin, end, limitSquared, everySide, plan.splitOfSide, counts);
+  };
+  // The second half counts on its own, so that the halves can be grouped
+  // side by side.
+  BigArray<uint32_t> firstHalf, secondHalf;
+  uint64_t longSides = 0, secondLong = 0;
+  runBeside(
+      sideCount, [&] { secondLong = mark(triangleCount / 2, triangleCount, secondHalf); },
+      [&] { longSides = mark(0, triangleCount / 2, firstHalf); });
+  longSides += secondLong;
   if (!hasClosures && (everySide || longSides == sideCount)) {
     plan = AdaptivePlan();
     plan.uniform = true;
     plan.size = indexedPassSize(mesh);
     return;
   }
-  pairLongSides(mesh, longSides, first, plan);
-  BigArray<uint32_t>().swap(first);
+  pairLongSides(mesh, longSides, firstHalf, secondHalf, plan);
+  plan.longPairs = plan.splits.size();
+  plan.namedInOrder = !hasClosures;
+  BigArray<uint32_t>().swap(secondHalf);
   PairTable spread;
   uint64_t splitSides = longSides;
   uint64_t redClosures = 0;
   if (hasClosures) {
     plan.splitRed.assign(mesh.triangleCount(), 0);
-    const std::size_t spreadFrom = plan.splits.size();
     if (spreadToClosures(mesh, closures, spread, plan) > 0) {
-      findSpreadEntries(mesh, spread, plan, spreadFrom);
+      findSpreadEntries(mesh, spread, plan, plan.longPairs);
       splitSides = static_cast<uint64_t>(
           std::count_if(plan.splitOfSide.begin(), plan.splitOfSide.end(), [](uint32_t e) { return e != kNoPoint; }));
     }

@@ -14,15 +14,6 @@ uint8_t inner(uint32_t a, uint32_t b) { return a != b ? kFlagInterior : kFlagUnd
 
 CornerOrigin at(std::size_t corner) { return {static_cast<uint32_t>(corner), static_cast<uint32_t>(corner)}; }
 
-void write(PieceOut& out, const uint32_t (&v)[3], const uint8_t (&f)[3], const CornerOrigin (&o)[3], uint8_t code) {
-  for (int k = 0; k < 3; ++k) {
-    out.mesh.corners.push_back(v[k]);
-    out.mesh.flags.push_back(f[k]);
-    if (out.origins != nullptr) out.origins->push_back(o[k]);
-  }
-  out.codes.push_back(code);
-}
-
 double distance(const FloatPoint& p, const FloatPoint& q) {
   const double x = double(p.x) - q.x, y = double(p.y) - q.y, z = double(p.z) - q.z;
   return std::sqrt(x * x + y * y + z * z);
@@ -40,9 +31,9 @@ double sharpestCosine(double a, double b, double c) {
 void cutGreen(const Piece& s, uint32_t k, PieceOut& out) {
   const uint32_t k1 = next(k), k2 = prev(k);
   const uint32_t p = s.point[k];
-  write(out, {s.corner[k], p, s.corner[k2]}, {s.flag[k], inner(p, s.corner[k2]), s.flag[k2]},
+  writeTriangle(out, {s.corner[k], p, s.corner[k2]}, {s.flag[k], inner(p, s.corner[k2]), s.flag[k2]},
         {s.origin[k], s.pointOrigin[k], s.origin[k2]}, uint8_t(kGreenClosure | k));
-  write(out, {p, s.corner[k1], s.corner[k2]}, {s.flag[k], s.flag[k1], inner(s.corner[k2], p)},
+  writeTriangle(out, {p, s.corner[k1], s.corner[k2]}, {s.flag[k], s.flag[k1], inner(s.corner[k2], p)},
         {s.pointOrigin[k], s.origin[k1], s.origin[k2]}, kInClosure);
 }
 
@@ -55,23 +46,38 @@ void cutBlue(const Piece& s, uint32_t u, PieceOut& out) {
   const uint32_t p = s.point[u1], q = s.point[u2];
   const CornerOrigin po = s.pointOrigin[u1], qo = s.pointOrigin[u2];
   const uint32_t a = s.corner[u], b = s.corner[u1];
-  write(out, {q, p, s.corner[u2]}, {inner(q, p), s.flag[u1], s.flag[u2]}, {qo, po, s.origin[u2]},
+  writeTriangle(out, {q, p, s.corner[u2]}, {inner(q, p), s.flag[u1], s.flag[u2]}, {qo, po, s.origin[u2]},
         uint8_t(kBlueClosure | u));
-  const BigArray<FloatPoint>& at = out.mesh.positions;
+  const BigArray<FloatPoint>& at = out.positions;
   const double ab = distance(at[a], at[b]), bp = distance(at[b], at[p]), pa = distance(at[p], at[a]);
   const double pq = distance(at[p], at[q]), qa = distance(at[q], at[a]), bq = distance(at[b], at[q]);
   const double fromA = std::max(sharpestCosine(bp, pa, ab), sharpestCosine(pq, qa, pa));
   const double fromB = std::max(sharpestCosine(bq, qa, ab), sharpestCosine(bp, pq, bq));
   if (fromA <= fromB) {
-    write(out, {a, b, p}, {s.flag[u], s.flag[u1], inner(p, a)}, {s.origin[u], s.origin[u1], po}, kInClosure);
-    write(out, {a, p, q}, {inner(a, p), inner(p, q), s.flag[u2]}, {s.origin[u], po, qo}, kInClosure);
+    writeTriangle(out, {a, b, p}, {s.flag[u], s.flag[u1], inner(p, a)}, {s.origin[u], s.origin[u1], po}, kInClosure);
+    writeTriangle(out, {a, p, q}, {inner(a, p), inner(p, q), s.flag[u2]}, {s.origin[u], po, qo}, kInClosure);
   } else {
-    write(out, {a, b, q}, {s.flag[u], inner(b, q), s.flag[u2]}, {s.origin[u], s.origin[u1], qo}, kInClosure);
-    write(out, {q, b, p}, {inner(q, b), s.flag[u1], inner(p, q)}, {qo, s.origin[u1], po}, kInClosure);
+    writeTriangle(out, {a, b, q}, {s.flag[u], inner(b, q), s.flag[u2]}, {s.origin[u], s.origin[u1], qo}, kInClosure);
+    writeTriangle(out, {q, b, p}, {inner(q, b), s.flag[u1], inner(p, q)}, {qo, s.origin[u1], po}, kInClosure);
   }
 }
 
 }  // namespace
+
+void writeTriangle(PieceOut& out, const uint32_t (&corners)[3], const uint8_t (&flags)[3],
+                   const CornerOrigin (&origins)[3], uint8_t code) {
+  for (int k = 0; k < 3; ++k) {
+    out.corners[k] = corners[k];
+    out.flags[k] = flags[k];
+  }
+  out.corners += 3;
+  out.flags += 3;
+  if (out.origins != nullptr) {
+    for (int k = 0; k < 3; ++k) out.origins[k] = origins[k];
+    out.origins += 3;
+  }
+  *out.codes++ = code;
+}
 
 uint32_t groupSize(const BigArray<uint8_t>& codes, std::size_t t) {
   if (codes.empty()) return 1;
@@ -140,9 +146,21 @@ void cutPiece(const Piece& piece, PieceOut& out) {
       whole = k;
     }
   }
-  if (count == 0) write(out, piece.corner, piece.flag, piece.origin, kOwnTriangle);
+  if (count == 0) writeTriangle(out, piece.corner, piece.flag, piece.origin, kOwnTriangle);
   if (count == 1) cutGreen(piece, split, out);
   if (count == 2) cutBlue(piece, whole, out);
+}
+
+void writeSplitTriangle(const IndexedMesh& mesh, std::size_t t, const uint32_t (&p)[3],
+                        const CornerOrigin (&po)[3], PieceOut& out) {
+  const uint32_t* c = &mesh.corners[3 * t];
+  const uint8_t* f = &mesh.flags[3 * t];
+  const CornerOrigin o[3] = {at(3 * t), at(3 * t + 1), at(3 * t + 2)};
+  writeTriangle(out, {c[0], p[0], p[2]}, {f[0], inner(p[0], p[2]), f[2]}, {o[0], po[0], po[2]}, kOwnTriangle);
+  writeTriangle(out, {p[0], c[1], p[1]}, {f[0], f[1], inner(p[1], p[0])}, {po[0], o[1], po[1]}, kOwnTriangle);
+  writeTriangle(out, {p[2], p[1], c[2]}, {inner(p[2], p[1]), f[1], f[2]}, {po[2], po[1], o[2]}, kOwnTriangle);
+  writeTriangle(out, {p[0], p[1], p[2]}, {inner(p[0], p[1]), inner(p[1], p[2]), inner(p[2], p[0])},
+                {po[0], po[1], po[2]}, kOwnTriangle);
 }
 
 // The halves of a side keep its flag, as in the uniform pass; the sides

@@ -53,18 +53,33 @@ uint32_t groupSize(const BigArray<uint8_t>& codes, std::size_t t);
 // kNoPoint. Origins name the given mesh's corners.
 Piece takeBack(const IndexedMesh& mesh, const BigArray<uint8_t>& codes, std::size_t t);
 
-// Where pieces are written: the next mesh's corners and flags (its
-// positions must already hold every vertex a piece names), a code per
-// triangle, and when origins is not null, an origin per corner.
+// Where pieces are written: cursors into the next mesh's corners and flags,
+// a code per triangle and, when origins is not null, an origin per corner,
+// each moved past what a piece writes, so that writers of disjoint ranges
+// can work side by side. positions must already hold every vertex a piece
+// names: a blue closure measures its sides.
 struct PieceOut {
-  IndexedMesh& mesh;
-  BigArray<uint8_t>& codes;
-  BigArray<CornerOrigin>* origins;
+  const BigArray<FloatPoint>& positions;
+  uint32_t* corners;
+  uint8_t* flags;
+  uint8_t* codes;
+  CornerOrigin* origins;
 };
 
+// Writes one triangle and its code.
+void writeTriangle(PieceOut& out, const uint32_t (&corners)[3], const uint8_t (&flags)[3],
+                   const CornerOrigin (&origins)[3], uint8_t code);
+
 // Writes a piece with at most two split sides: whole, a green closure or a
-// blue closure.
+// blue closure, one triangle more than it has split sides.
 void cutPiece(const Piece& piece, PieceOut& out);
+
+// Writes the four triangles of triangle t of the given mesh, a triangle of
+// its own whose three sides are split at points (where its corners take
+// their values from pointOrigins), as cutting redChildren's pieces whole
+// would: the pass's shortcut for the commonest piece split red.
+void writeSplitTriangle(const IndexedMesh& mesh, std::size_t t, const uint32_t (&points)[3],
+                        const CornerOrigin (&pointOrigins)[3], PieceOut& out);
 
 // The four triangles of a piece with three split sides, in the store's
 // order (c0 P0 P2, P0 c1 P1, P2 P1 c2, P0 P1 P2), none of their sides split;

@@ -371,6 +371,79 @@ TEST(ToLengthEdges, ClosuresTakenBackAndSplitRedAreTheUniformSplit) {
   EXPECT_FALSE(subdivideToLength(mesh, closures, 0.9, {false, 0.05}));
 }
 
+// The spindle with its tips numbered first: the long sides at a tip are
+// paired from the tip, a group large enough to be sorted.
+TestMesh spindleTipsFirst() {
+  TestMesh mesh = spindle();
+  const int count = static_cast<int>(mesh.positions.size());
+  std::rotate(mesh.positions.begin(), mesh.positions.end() - 2, mesh.positions.end());
+  for (auto& t : mesh.triangles)
+    for (int& id : t) id = id > count - 2 ? id - (count - 2) : id + 2;
+  return mesh;
+}
+
+// Copies of a mesh on one spot, each with vertices of its own, enough of
+// them that the pass marks, pairs, numbers and writes in pieces on every
+// core, with closures cut across the pieces' bounds in the second pass:
+// every copy comes out as the mesh alone does, its new points where the
+// copies before it leave off.
+TEST(ToLengthEdges, CopiesOfAMeshAreEachSplitAsTheMeshAlone) {
+  constexpr uint32_t kCopies = 450;  // 54,000 triangles and 34,650 vertices of the sheet
+  const struct {
+    TestMesh (*make)();
+    double fraction;
+    bool modified;
+  } meshes[] = {{unevenSheet, 0.04, false}, {unevenSheet, 0.04, true}, {spindleTipsFirst, 0.1, false}};
+  for (const auto& [make, fraction, modified] : meshes) {
+    SCOPED_TRACE(std::string(make == unevenSheet ? "sheet" : "spindle") + (modified ? ", modified" : ", classic"));
+    IndexedMesh alone = indexedOf(make()), copies;
+    const uint32_t firstCount = static_cast<uint32_t>(alone.vertexCount());
+    // vertexOf[c * alone's vertex count + v]: where copy c holds vertex v.
+    std::vector<uint32_t> vertexOf;
+    for (uint32_t c = 0; c < kCopies; ++c) {
+      copies.positions.insert(copies.positions.end(), alone.positions.begin(), alone.positions.end());
+      for (const uint32_t v : alone.corners) copies.corners.push_back(c * firstCount + v);
+      copies.flags.insert(copies.flags.end(), alone.flags.begin(), alone.flags.end());
+      for (uint32_t v = 0; v < firstCount; ++v) vertexOf.push_back(c * firstCount + v);
+    }
+    const double limit = fraction * diagonal(alone);
+    BigArray<uint8_t> aloneClosures, copiesClosures;
+    for (int pass = 1; pass <= 2; ++pass) {
+      SCOPED_TRACE("pass " + std::to_string(pass));
+      const uint32_t oldAlone = static_cast<uint32_t>(alone.vertexCount());
+      const uint32_t oldCopies = static_cast<uint32_t>(copies.vertexCount());
+      ASSERT_TRUE(subdivideToLength(alone, aloneClosures, limit, {modified, 0.05}));
+      ASSERT_TRUE(subdivideToLength(copies, copiesClosures, limit, {modified, 0.05}));
+      const uint32_t count = static_cast<uint32_t>(alone.vertexCount()), added = count - oldAlone;
+      ASSERT_EQ(copies.vertexCount(), std::size_t(kCopies) * count);
+      ASSERT_EQ(copies.triangleCount(), kCopies * alone.triangleCount());
+      ASSERT_EQ(copiesClosures.size(), copies.triangleCount());
+      if (pass == 1) {
+        EXPECT_GT(std::count(aloneClosures.begin(), aloneClosures.end(), kInClosure), 0) << "nothing to take back";
+      }
+      std::vector<uint32_t> next;
+      for (uint32_t c = 0; c < kCopies; ++c) {
+        for (uint32_t v = 0; v < count; ++v)
+          next.push_back(v < oldAlone ? vertexOf[c * oldAlone + v] : oldCopies + c * added + (v - oldAlone));
+      }
+      vertexOf = next;
+      std::size_t wrong = 0;
+      for (uint32_t c = 0; c < kCopies; ++c) {
+        const std::size_t at = std::size_t(c) * alone.corners.size();
+        for (std::size_t corner = 0; corner < alone.corners.size(); ++corner) {
+          wrong += copies.corners[at + corner] != vertexOf[c * count + alone.corners[corner]];
+          wrong += copies.flags[at + corner] != alone.flags[corner];
+        }
+        for (std::size_t t = 0; t < alone.triangleCount(); ++t)
+          wrong += copiesClosures[at / 3 + t] != aloneClosures[t];
+        for (uint32_t v = 0; v < count; ++v)
+          wrong += !sameBits(copies.positions[vertexOf[c * count + v]], alone.positions[v]);
+      }
+      EXPECT_EQ(wrong, 0u);
+    }
+  }
+}
+
 // A mesh whose sides are all shorter than the length is left alone.
 TEST(ToLengthEdges, NothingLongerLeavesTheMesh) {
   IndexedMesh mesh = indexedOf(octahedron());
