@@ -1,7 +1,10 @@
 #include "vertex_split.h"
 
 #include <array>
+#include <atomic>
 #include <unordered_map>
+
+#include "parallel_ranges.h"
 
 namespace {
 
@@ -36,23 +39,29 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
     return Key{mesh.corners[corner], valueAt(attributes.uv, byUv, corner),
                valueAt(attributes.normals, byNormals, corner), valueAt(attributes.colors, byColors, corner)};
   };
-  // Most corners share their vertex's first combination; the others, the
-  // seams, are looked up. Until the first seam every corner names its own
-  // vertex, and a mesh without seams needs no array of them at all.
+  for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
+    uint32_t& first = split.firstCorner[mesh.corners[c]];
+    if (first == kNoValue) first = static_cast<uint32_t>(c);
+  }
+  // Most corners share their vertex's first combination, and in a mesh
+  // where all do every corner names its own vertex: no array of them is
+  // needed, and looking for a seam is work for every core.
+  std::atomic<bool> anySeam{false};
+  forEachPiece(mesh.corners.size(), 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t c = begin; c < end && !anySeam.load(std::memory_order_relaxed); ++c) {
+      if (keyOf(c) != keyOf(split.firstCorner[mesh.corners[c]])) anySeam.store(true, std::memory_order_relaxed);
+    }
+  });
+  if (!anySeam.load()) return;
+  // The seams are looked up in corner order, which numbers the vertices
+  // they add.
+  split.ofCorner.assign(mesh.corners.begin(), mesh.corners.end());
   std::unordered_map<Key, uint32_t, KeyHash> seams;
   for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
     const uint32_t v = mesh.corners[c];
-    if (split.firstCorner[v] == kNoValue) {
-      split.firstCorner[v] = static_cast<uint32_t>(c);
-      if (!split.ofCorner.empty()) split.ofCorner[c] = v;
-      continue;
-    }
+    if (split.firstCorner[v] == c) continue;
     const Key key = keyOf(c);
-    if (key == keyOf(split.firstCorner[v])) {
-      if (!split.ofCorner.empty()) split.ofCorner[c] = v;
-      continue;
-    }
-    if (split.ofCorner.empty()) split.ofCorner.assign(mesh.corners.begin(), mesh.corners.end());
+    if (key == keyOf(split.firstCorner[v])) continue;
     const auto found = seams.emplace(key, static_cast<uint32_t>(split.meshVertex.size()));
     if (found.second) {
       split.meshVertex.push_back(v);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mesh_file.h"
+#include "surface_pass.h"
 #include "obj_meshes.h"
 #include "written_back.h"
 
@@ -90,6 +91,17 @@ TEST(FormatWriting, CornerValuesAndSeamsSurvivePly) {
     expectSameCornerValues(back.attributes.colors, surface.attributes.colors, 6, form);
     EXPECT_TRUE(back.attributes.groupOfTriangle.empty());
   }
+  // Seven passes make corners enough to be looked over on every core; the
+  // seam runs on along the diagonal, and each corner keeps its values.
+  SurfaceMesh large = surface;
+  classifySides(large.mesh);
+  for (int pass = 0; pass < 7; ++pass) subdivideSurface(large, IndexedRule{false, 0.0625});
+  const std::size_t corners = large.mesh.corners.size();
+  ASSERT_EQ(corners, 6u << 14);
+  const SurfaceMesh back = throughFile(large, MeshFormat::Ply, false, ".ply");
+  EXPECT_EQ(back.mesh.vertexCount(), large.mesh.vertexCount());
+  expectSameCornerValues(back.attributes.uv, large.attributes.uv, corners, "uv");
+  expectSameCornerValues(back.attributes.normals, large.attributes.normals, corners, "normals");
 }
 
 TEST(FormatWriting, ValuesGroupsAndLibrariesSurviveObj) {
