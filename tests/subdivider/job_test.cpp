@@ -26,7 +26,7 @@ namespace {
 class SubdivideJob : public ::testing::Test {
  protected:
   void SetUp() override {
-    directory_ = fs::temp_directory_path() / ("meshsubdivide-test-" + std::to_string(std::rand()) +
+    directory_ = fs::temp_directory_path() / ("meshsubdivide-test-" + processTag() +
                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(directory_);
   }

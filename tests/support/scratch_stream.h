@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 
 struct ScratchStream {
@@ -13,11 +15,21 @@ struct ScratchStream {
   std::FILE* file = nullptr;
 };
 
+// A name part no other test process running at the same time shares:
+// std::rand() unseeded gives every process the same number, and ctest runs
+// test processes side by side.
+inline const std::string& processTag() {
+  static const std::string tag =
+      std::to_string(std::random_device{}()) + "-" +
+      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  return tag;
+}
+
 inline ScratchStream openScratch() {
   static std::atomic<int> count{0};
   ScratchStream scratch;
   scratch.path = (std::filesystem::temp_directory_path() /
-                  ("meshsubdivide-scratch-" + std::to_string(std::rand()) + "-" + std::to_string(++count)))
+                  ("meshsubdivide-scratch-" + processTag() + "-" + std::to_string(++count)))
                      .string();
   scratch.file = std::fopen(scratch.path.c_str(), "w+b");
   return scratch;
