@@ -37,10 +37,12 @@ void putGroupChange(WriteBuffer& buffer, const FaceGroup& from, const FaceGroup&
   if (to.material != from.material) putNamed(buffer, "usemtl", to.material);
 }
 
-char* putCorner(char* out, const MeshAttributes& attributes, uint32_t vertex, std::size_t corner) {
+char* putCorner(char* out, const SurfaceMesh& surface, uint32_t vertex, std::size_t corner) {
   out = formatWhole(out, uint64_t(vertex) + 1);
-  const uint32_t uv = attributes.uv.present() ? attributes.uv.ofCorner[corner] : kNoValue;
-  const uint32_t normal = attributes.normals.present() ? attributes.normals.ofCorner[corner] : kNoValue;
+  const MeshAttributes& attributes = surface.attributes;
+  const BigArray<uint32_t>& corners = surface.mesh.corners;
+  const uint32_t uv = attributes.uv.present() ? valueOfCorner(attributes.uv, corners, corner) : kNoValue;
+  const uint32_t normal = attributes.normals.present() ? valueOfCorner(attributes.normals, corners, corner) : kNoValue;
   if (uv == kNoValue && normal == kNoValue) return out;
   *out++ = '/';
   if (uv != kNoValue) out = formatWhole(out, uint64_t(uv) + 1);
@@ -66,8 +68,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
   const CornerValues& colors = attributes.colors;
   for (std::size_t v = 0; v < vertices; ++v) {
     char* out = formatVertexLine(room(buffer, kMostBytesPerLine + 3 * 17), mesh.positions[meshVertexOf(split, v)]);
-    const uint32_t corner = firstCornerOf(split, v);
-    const uint32_t color = colors.present() && corner != kNoValue ? colors.ofCorner[corner] : kNoValue;
+    const uint32_t color = valueOfWritten(colors, split, v);
     if (color != kNoValue) {
       --out;  // the line end, put back after the colour
       for (unsigned k = 0; k < 3; ++k) {
@@ -93,7 +94,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
     *out++ = 'f';
     for (std::size_t k = 0; k < 3; ++k) {
       *out++ = ' ';
-      out = putCorner(out, attributes, writtenVertexOf(split, surface.mesh, 3 * t + k), 3 * t + k);
+      out = putCorner(out, surface, writtenVertexOf(split, surface.mesh, 3 * t + k), 3 * t + k);
     }
     *out++ = '\n';
     advance(buffer, out);

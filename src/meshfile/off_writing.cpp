@@ -26,8 +26,7 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
     out = formatFloat(out, p.z);
     if (colored) {
       static const float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-      const uint32_t corner = firstCornerOf(split, v);
-      const uint32_t value = corner == kNoValue ? kNoValue : colors.ofCorner[corner];
+      const uint32_t value = valueOfWritten(colors, split, v);
       const float* c = value == kNoValue ? kWhite : colors.values.data() + std::size_t(value) * colors.width;
       for (unsigned k = 0; k < colors.width; ++k) {
         *out++ = ' ';

@@ -29,10 +29,10 @@ std::string plyHeader(const SurfaceMesh& surface, const PlyLayout& layout, const
   return header;
 }
 
-// The value of kind `table` at a corner, or the fallback when it has none.
-const float* valueOf(const CornerValues& table, uint32_t corner, const float* fallback) {
-  if (corner == kNoValue) return fallback;
-  const uint32_t value = table.ofCorner[corner];
+// The value of kind `table` at written vertex v, or the fallback when it has
+// none.
+const float* valueOf(const CornerValues& table, const SplitVertices& split, std::size_t v, const float* fallback) {
+  const uint32_t value = valueOfWritten(table, split, v);
   return value == kNoValue ? fallback : table.values.data() + std::size_t(value) * table.width;
 }
 
@@ -51,18 +51,17 @@ char* putVertex(char* out, const SurfaceMesh& surface, const PlyLayout& layout, 
   out = putValue(out, p.y, ascii);
   out = putValue(out, p.z, ascii);
   const MeshAttributes& attributes = surface.attributes;
-  const uint32_t corner = firstCornerOf(split, v);
   if (layout.normals) {
-    const float* n = valueOf(attributes.normals, corner, kZeros);
+    const float* n = valueOf(attributes.normals, split, v, kZeros);
     for (int k = 0; k < 3; ++k) out = putValue(out, n[k], ascii);
   }
   if (layout.uv) {
-    const float* t = valueOf(attributes.uv, corner, kZeros);
+    const float* t = valueOf(attributes.uv, split, v, kZeros);
     for (int k = 0; k < 2; ++k) out = putValue(out, t[k], ascii);
   }
   if (layout.colors) {
     static const float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const float* c = valueOf(attributes.colors, corner, kWhite);
+    const float* c = valueOf(attributes.colors, split, v, kWhite);
     for (unsigned k = 0; k < attributes.colors.width; ++k) {
       if (!layout.colorBytes) {
         out = putValue(out, c[k], ascii);

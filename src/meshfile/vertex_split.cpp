@@ -18,8 +18,12 @@ struct KeyHash {
   }
 };
 
+// Whether the corners of a kind can part a vertex: a kind tied to the
+// vertices has one value at each.
+bool splitsBy(const CornerValues& table, bool asked) { return asked && table.present() && !table.byVertex; }
+
 uint32_t valueAt(const CornerValues& table, bool asked, std::size_t corner) {
-  return asked && table.present() ? table.ofCorner[corner] : kNoValue;
+  return splitsBy(table, asked) ? table.ofCorner[corner] : kNoValue;
 }
 
 }  // namespace
@@ -28,8 +32,8 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
   const IndexedMesh& mesh = surface.mesh;
   const MeshAttributes& attributes = surface.attributes;
   const std::size_t vertices = mesh.vertexCount();
-  split.identity = !(byUv && attributes.uv.present()) && !(byNormals && attributes.normals.present()) &&
-                   !(byColors && attributes.colors.present());
+  split.identity =
+      !splitsBy(attributes.uv, byUv) && !splitsBy(attributes.normals, byNormals) && !splitsBy(attributes.colors, byColors);
   if (split.identity) return;
   split.meshVertex.resize(vertices);
   for (std::size_t v = 0; v < vertices; ++v) split.meshVertex[v] = static_cast<uint32_t>(v);

@@ -11,7 +11,8 @@
 
 #include "mesh_attributes.h"
 
-// With nothing to split by, the written vertices are the mesh's (identity)
+// With nothing to split by (no kind asked for, or only kinds tied to the
+// vertices), the written vertices are the mesh's (identity)
 // and the arrays stay empty; the functions below read either form.
 struct SplitVertices {
   bool identity = false;
@@ -35,4 +36,12 @@ inline uint32_t writtenVertexOf(const SplitVertices& split, const IndexedMesh& m
 // kNoValue when no corner names the vertex or nothing was split by.
 inline uint32_t firstCornerOf(const SplitVertices& split, std::size_t v) {
   return split.identity ? kNoValue : split.firstCorner[v];
+}
+// The number of the value of the kind at written vertex v, kNoValue when it
+// has none.
+inline uint32_t valueOfWritten(const CornerValues& table, const SplitVertices& split, std::size_t v) {
+  if (!table.present()) return kNoValue;
+  if (table.byVertex) return meshVertexOf(split, v);
+  const uint32_t corner = firstCornerOf(split, v);
+  return corner == kNoValue ? kNoValue : table.ofCorner[corner];
 }

@@ -160,17 +160,18 @@ py::capsule ownerOf(T&& buffer) {
 }
 
 // The per-corner array of a kind of value, (triangles, 3, width).
-py::object cornerArrayOf(const CornerValues& values, std::size_t triangles) {
+py::object cornerArrayOf(const CornerValues& values, const BigArray<uint32_t>& corners) {
   if (!values.present()) return py::none();
   const unsigned width = values.width;
+  const std::size_t triangles = corners.size() / 3;
   BigArray<float> out(3 * triangles * width);
   for (std::size_t c = 0; c < 3 * triangles; ++c) {
-    if (values.ofCorner[c] == kNoValue) {
+    const uint32_t value = valueOfCorner(values, corners, c);
+    if (value == kNoValue) {
       std::fill(&out[width * c], &out[width * c] + width, std::nanf(""));
       continue;
     }
-    std::memcpy(&out[width * c], &values.values[width * static_cast<std::size_t>(values.ofCorner[c])],
-                sizeof(float) * width);
+    std::memcpy(&out[width * c], &values.values[width * static_cast<std::size_t>(value)], sizeof(float) * width);
   }
   const float* data = out.data();
   return py::array_t<float>({static_cast<py::ssize_t>(triangles), py::ssize_t(3), static_cast<py::ssize_t>(width)},
@@ -239,10 +240,9 @@ bool readAttributeArrays(const AttributeArrays& arrays, const BigArray<uint32_t>
 
 AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray<uint32_t>& rowOfVertex) {
   const MeshAttributes& attributes = surface.attributes;
-  const std::size_t triangles = surface.mesh.triangleCount();
   AttributeArrays arrays;
-  arrays.uv = cornerArrayOf(attributes.uv, triangles);
-  arrays.normals = cornerArrayOf(attributes.normals, triangles);
+  arrays.uv = cornerArrayOf(attributes.uv, surface.mesh.corners);
+  arrays.normals = cornerArrayOf(attributes.normals, surface.mesh.corners);
   arrays.colorBytes = attributes.colorsWereBytes;
   if (!attributes.groupOfTriangle.empty()) {
     BigArray<uint32_t> groups(attributes.groupOfTriangle.begin(), attributes.groupOfTriangle.end());
@@ -257,7 +257,7 @@ AttributeArrays attributeArraysOfMesh(const SurfaceMesh& surface, const BigArray
   const BigArray<uint32_t>& corners = surface.mesh.corners;
   BigArray<uint32_t> valueOfVertex(surface.mesh.vertexCount(), kNoValue);
   for (std::size_t c = 0; c < corners.size(); ++c)
-    if (valueOfVertex[corners[c]] == kNoValue) valueOfVertex[corners[c]] = attributes.colors.ofCorner[c];
+    if (valueOfVertex[corners[c]] == kNoValue) valueOfVertex[corners[c]] = valueOfCorner(attributes.colors, corners, c);
   for (std::size_t v = 0; v < valueOfVertex.size() && v < rowOfVertex.size(); ++v)
     if (valueOfVertex[v] == kNoValue) valueOfVertex[v] = rowOfVertex[v];
   arrays.colors = arrays.colorBytes ? vertexArrayOf<uint8_t>(valueOfVertex, attributes.colors, true)

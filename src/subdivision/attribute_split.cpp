@@ -14,6 +14,7 @@
 #include "platform.h"
 #include "surface_pass.h"
 #include "value_midpoints.h"
+#include "vertex_values.h"
 
 namespace {
 
@@ -117,16 +118,6 @@ void makeValues(SplitMidpoints& midpoints, const CornerValues& kind, const Index
   }
 }
 
-// Faults the pages of an array just taken in on every core, so that its
-// first writes neither wait for them one at a time nor on one core.
-void populateOnEveryCore(uint32_t* data, std::size_t count) {
-  if (count < kParallelFrom || !pagesCanBePopulated()) return;
-  constexpr std::size_t kPageWords = (std::size_t(2) << 20) / sizeof(uint32_t);
-  forEachPiece(count, kPageWords, [data](std::size_t begin, std::size_t end) {
-    populatePages(data + begin, (end - begin) * sizeof(uint32_t));
-  });
-}
-
 // Gives the kind its new corners from the values made, on every core.
 void fillCorners(CornerValues& kind, const SplitMidpoints& midpoints, const IndexedMesh& split) {
   const std::size_t triangles = kind.ofCorner.size() / 3;
@@ -161,34 +152,47 @@ void gatherKind(CornerValues& kind) {
 
 }  // namespace
 
-// Making a kind's values walks the triangles in order on one thread, so the
-// kinds are made side by side: the normals, the dearest to make, on the
-// calling thread, whose arrays may reuse memory the geometry freed, the
-// others on a thread whose arrays are all fresh memory. Then each kind's corners are filled on every core, one kind at a
-// time, its old corners freed before the next is filled, so that only one
-// kind's two generations of corners are held at once.
+// A kind tied to the vertices, or found to follow them, takes one value a
+// new point, on every core. Making any other kind's values walks the
+// triangles in order on one thread, so those kinds are made side by side:
+// the normals, the dearest to make, on the calling thread, whose arrays may
+// reuse memory the geometry freed, the others on a thread whose arrays are
+// all fresh memory. Then each kind's corners are filled on every core, one
+// kind at a time, its old corners freed before the next is filled, so that
+// only one kind's two generations of corners are held at once.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
   CornerValues* kinds[3] = {&attributes.normals, &attributes.uv, &attributes.colors};
   std::size_t valuesBefore[3];
   for (std::size_t k = 0; k < 3; ++k) valuesBefore[k] = kinds[k]->values.size();
+  bool tied[3] = {false, false, false};
   std::optional<SplitMidpoints> midpoints[3];
   const auto make = [&](std::size_t k) {
-    if (!kinds[k]->present()) return;
+    if (!kinds[k]->present() || tied[k]) return;
     midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
     makeValues(*midpoints[k], *kinds[k], split);
   };
-  const bool besideOthers = attributes.normals.present() && (attributes.uv.present() || attributes.colors.present());
   std::size_t filled = 0;
   try {
+    CornerValues* tiedKinds[3];
+    bool unitLength[3];
+    std::size_t tiedCount = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      tied[k] = kinds[k]->byVertex || valuesFollowVertices(*kinds[k], split, verticesBefore);
+      if (!tied[k]) continue;
+      tiedKinds[tiedCount] = kinds[k];
+      unitLength[tiedCount++] = k == 0;
+    }
+    if (tiedCount > 0) splitVertexValues(tiedKinds, unitLength, tiedCount, split, verticesBefore);
+    const auto walked = [&](std::size_t k) { return kinds[k]->present() && !tied[k]; };
     runBeside(
-        besideOthers ? split.triangleCount() : 0,
+        walked(0) && (walked(1) || walked(2)) ? split.triangleCount() : 0,
         [&] {
           make(1);
           make(2);
         },
         [&] { make(0); });
     for (; filled < 3; ++filled) {
-      if (!kinds[filled]->present()) continue;
+      if (!walked(filled)) continue;
       fillCorners(*kinds[filled], *midpoints[filled], split);
       midpoints[filled].reset();
     }
@@ -200,10 +204,15 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
     }
   } catch (const std::bad_alloc&) {
     for (std::size_t k = 0; k < 3; ++k) {
-      if (k < filled) gatherKind(*kinds[k]);
+      if (k < filled && !tied[k]) gatherKind(*kinds[k]);
       kinds[k]->values.resize(valuesBefore[k]);
     }
     throw;
+  }
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (!tied[k]) continue;
+    BigArray<uint32_t>().swap(kinds[k]->ofCorner);
+    kinds[k]->byVertex = true;
   }
 }
 
@@ -212,14 +221,19 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
 // double, and the owner of each old value; then, for every kind at once,
 // the table (24 bytes a slot, at most half full) with the seams and the
 // array by points (a byte a vertex and 4 bytes a point, at most one a side;
-// 4 more bytes a vertex while the seams are found).
-uint64_t splitAttributesBytes(const MeshAttributes& attributes) {
+// 4 more bytes a vertex while the seams are found). A kind tied to the
+// vertices holds its old values and one a vertex after the pass.
+uint64_t splitAttributesBytes(const MeshAttributes& attributes, uint64_t verticesAfter) {
   const CornerValues* kinds[3] = {&attributes.uv, &attributes.normals, &attributes.colors};
   uint64_t held = 20 * uint64_t(attributes.groupOfTriangle.size()), lookup = 0;
   for (const CornerValues* kind : kinds) {
     if (!kind->present()) continue;
-    const uint64_t pairs = sidesBetweenValues(*kind);
     const uint64_t values = kind->values.size() / kind->width;
+    if (kind->byVertex) {
+      held += 4 * kind->width * (values + verticesAfter);
+      continue;
+    }
+    const uint64_t pairs = sidesBetweenValues(*kind);
     held += 20 * uint64_t(kind->ofCorner.size()) + 2 * 4 * kind->width * (values + pairs) + 4 * values;
     uint64_t slots = 16;
     while (slots < 2 * (pairs + 1)) slots *= 2;

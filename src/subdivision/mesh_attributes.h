@@ -10,10 +10,19 @@
 // values too, so that vertices a weld joins keep the colours their triangles
 // were given.
 //
+// Where every corner names its own vertex's value, as a scan's per-vertex
+// normals or colours do, a pass ties the kind to the vertices: it drops the
+// per-corner numbers, which would only repeat the corners, and gives each
+// new point a value of its own.
+//
 // Invariants a caller can rely on:
-//  - a kind of value is present when its width is not 0; then ofCorner holds
-//    one number per corner of the mesh it belongs to, each below
-//    values.size() / width or kNoValue (the corner has none of this kind);
+//  - a kind of value is present when its width is not 0; then, unless it is
+//    tied to the vertices, ofCorner holds one number per corner of the mesh
+//    it belongs to, each below values.size() / width or kNoValue (the corner
+//    has none of this kind);
+//  - a kind tied to the vertices (byVertex) holds one value per vertex of the
+//    mesh, value v being vertex v's, and no ofCorner: valueOfCorner reads
+//    either form;
 //  - groupOfTriangle is empty (the file named no material, group or object)
 //    or holds one number per triangle, each below groups.size();
 //  - a pass gives a new corner the midpoint of two old corners' values
@@ -22,6 +31,7 @@
 //    faces agree about its ends stays without a seam and a seam stays one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,10 +44,16 @@ constexpr uint32_t kNoValue = UINT32_MAX;
 struct CornerValues {
   unsigned width = 0;           // floats per value: 2 texture, 3 normal, 3 or 4 colour; 0 when absent
   BigArray<float> values;       // width floats per value
-  BigArray<uint32_t> ofCorner;  // per corner: a value number, or kNoValue
+  BigArray<uint32_t> ofCorner;  // per corner: a value number, or kNoValue; empty when byVertex
+  bool byVertex = false;        // value v belongs to vertex v
 
   bool present() const { return width != 0; }
 };
+
+// The value number at corner c of the mesh whose corners these are.
+inline uint32_t valueOfCorner(const CornerValues& kind, const BigArray<uint32_t>& corners, std::size_t c) {
+  return kind.byVertex ? corners[c] : kind.ofCorner[c];
+}
 
 struct FaceGroup {
   std::string material;  // usemtl; empty when none was named

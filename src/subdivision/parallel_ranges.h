@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform.h"
+
 // Thrown by forEachPiece when the calling thread's stop flag is set.
 struct PassStopped {};
 
@@ -134,4 +136,15 @@ void runBeside(std::size_t items, Beside beside, Work work) {
   }
   worker.join();
   if (besideFailed) std::rethrow_exception(besideFailed);
+}
+
+// Faults the pages of an array just taken in on every core, so that its
+// first writes neither wait for them one at a time nor on one core.
+template <typename T>
+void populateOnEveryCore(T* data, std::size_t count) {
+  if (count < kParallelFrom || !pagesCanBePopulated()) return;
+  constexpr std::size_t kPageItems = (std::size_t(2) << 20) / sizeof(T);
+  forEachPiece(count, kPageItems, [data](std::size_t begin, std::size_t end) {
+    populatePages(data + begin, (end - begin) * sizeof(T));
+  });
 }

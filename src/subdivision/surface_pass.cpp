@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <new>
 
+#include "vertex_values.h"
+
 namespace {
 
 // Undoes the four-way split of subdivideIndexed without allocating: the old
@@ -42,7 +44,7 @@ IndexedPassSize surfacePassSize(const SurfaceMesh& surface) {
   IndexedPassSize size = indexedPassSize(surface.mesh);
   const uint64_t geometry = size.bytes + attributeBytes(surface.attributes);
   const uint64_t attributes =
-      12 * size.vertices + 15 * size.triangles + splitAttributesBytes(surface.attributes);
+      12 * size.vertices + 15 * size.triangles + splitAttributesBytes(surface.attributes, size.vertices);
   size.bytes = std::max(geometry, attributes);
   return size;
 }
@@ -58,19 +60,26 @@ void subdivideSurfaceToLength(SurfaceMesh& surface, BigArray<uint8_t>& closures,
     subdivideAdaptive(surface.mesh, closures, plan, rule);
     return;
   }
+  for (CornerValues* kind : {&surface.attributes.uv, &surface.attributes.normals, &surface.attributes.colors})
+    untieValues(*kind, surface.mesh);
   BigArray<CornerOrigin> origins;
   subdivideAdaptive(surface.mesh, closures, plan, rule, &origins);
   carryAttributes(surface.attributes, origins);
 }
 
 // The origins are 8 bytes a new corner, held while the attributes are
-// carried beside both generations' values.
+// carried beside both generations' values; a tied kind is first given 4
+// bytes a corner.
 IndexedPassSize surfaceLengthPassSize(const SurfaceMesh& surface, const AdaptivePlan& plan) {
   if (plan.uniform) return surfacePassSize(surface);
   IndexedPassSize size = plan.size;
   if (surface.attributes.empty()) return size;
-  const uint64_t geometry = size.bytes + attributeBytes(surface.attributes);
-  const uint64_t attributes = 12 * size.vertices + (15 + 24) * size.triangles + splitAttributesBytes(surface.attributes);
+  uint64_t untied = 0;
+  for (const CornerValues* kind : {&surface.attributes.uv, &surface.attributes.normals, &surface.attributes.colors})
+    untied += kind->byVertex ? 4 * uint64_t(surface.mesh.corners.size()) : 0;
+  const uint64_t geometry = size.bytes + attributeBytes(surface.attributes) + untied;
+  const uint64_t attributes =
+      12 * size.vertices + (15 + 24) * size.triangles + splitAttributesBytes(surface.attributes, size.vertices) + untied;
   size.bytes = std::max(geometry, attributes);
   return size;
 }

@@ -8,7 +8,11 @@
 //    makes of the same mesh;
 //  - old values keep their numbers and bits; new ones follow, one per
 //    unordered pair of different old value numbers that some new corner
-//    comes from, in the order the new corners first name them;
+//    comes from, in the order the new corners first name them; but a kind
+//    whose every corner names its own vertex's value, one value a vertex,
+//    is tied to the vertices (mesh_attributes.h) and stays so: each new
+//    point gets a value, numbered as the point, even where its two ends'
+//    values hold the same bits;
 //  - a new value is the midpoint of its pair's values, worked out in double
 //    precision and rounded once to float; normals are then made unit length,
 //    and where the two normals are opposite, so that the midpoint is zero or
@@ -31,7 +35,8 @@
 // Gives the new corners, origins.size() of them, their values as the origins
 // say, and each new triangle (three origins in a row) its group. Throws
 // std::bad_alloc, leaving the attributes as they were, when memory cannot be
-// had. Any pass that can name the origins of its corners may call it.
+// had. Any pass that can name the origins of its corners may call it, once
+// no kind is tied to the vertices (untieValues, vertex_values.h).
 void carryAttributes(MeshAttributes& attributes, const BigArray<CornerOrigin>& origins);
 
 // carryAttributes for the four-way split of subdivideIndexed, with the
@@ -44,9 +49,10 @@ void carryAttributes(MeshAttributes& attributes, const BigArray<CornerOrigin>& o
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore);
 
 // The bytes the attributes hold now, and those splitAttributes holds at its
-// peak, both generations with its table.
+// peak, both generations with its table, for a split that makes at most
+// verticesAfter vertices.
 uint64_t attributeBytes(const MeshAttributes& attributes);
-uint64_t splitAttributesBytes(const MeshAttributes& attributes);
+uint64_t splitAttributesBytes(const MeshAttributes& attributes, uint64_t verticesAfter);
 
 // One pass of the rule over the mesh and its attributes. Throws
 // std::bad_alloc, leaving the mesh and its attributes as they were, when
@@ -60,7 +66,8 @@ IndexedPassSize surfacePassSize(const SurfaceMesh& surface);
 
 // A pass to a side length (adaptive_pass.h) over the mesh and its
 // attributes: the geometry as subdivideAdaptive makes it, then the
-// attributes carried from the origins of its corners. Throws
+// attributes carried from the origins of its corners (which unties any
+// kind tied to the vertices). Throws
 // std::bad_alloc when memory cannot be had; the geometry may then be the
 // next generation's while the attributes are the last one's, so the caller
 // gives the mesh up.

@@ -21,6 +21,23 @@ bool sameBits(const float* a, const float* b, std::size_t width) {
 
 }  // namespace
 
+bool middleValue(const float* a, const float* b, std::size_t width, bool unitLength, float* out) {
+  // Two numbers holding one value (a file's repeated vt or vn line, or
+  // corners given apart) have that value between them, as one number has:
+  // the same value however the corners came to be numbered.
+  if (sameBits(a, b, width)) return false;
+  const auto middle = [&](std::size_t i) { return 0.5 * (static_cast<double>(a[i]) + static_cast<double>(b[i])); };
+  double scale = 1;
+  if (unitLength) {
+    double squared = 0;
+    for (std::size_t i = 0; i < width; ++i) squared += middle(i) * middle(i);
+    if (!(squared > 0) || !std::isfinite(squared)) return false;
+    scale = 1 / std::sqrt(squared);
+  }
+  for (std::size_t i = 0; i < width; ++i) out[i] = static_cast<float>(middle(i) * scale);
+  return true;
+}
+
 Midpoints::Midpoints(CornerValues& kind, bool unitLength, std::size_t expectedPairs)
     : kind_(kind), unitLength_(unitLength), made_(expectedPairs) {}
 
@@ -43,22 +60,9 @@ uint32_t Midpoints::found(uint32_t a, uint32_t b) const {
 uint32_t Midpoints::make(uint32_t a, uint32_t b) {
   BigArray<float>& values = kind_.values;
   const std::size_t width = kind_.width;
-  // Two numbers holding one value (a file's repeated vt or vn line, or
-  // corners given apart) have that value between them, as one number has:
-  // the same value however the corners came to be numbered.
-  if (sameBits(&values[a * width], &values[b * width], width)) return a;
-  const auto middle = [&](std::size_t i) {
-    return 0.5 * (static_cast<double>(values[a * width + i]) + static_cast<double>(values[b * width + i]));
-  };
-  double scale = 1;
-  if (unitLength_) {
-    double squared = 0;
-    for (std::size_t i = 0; i < width; ++i) squared += middle(i) * middle(i);
-    if (!(squared > 0) || !std::isfinite(squared)) return a;
-    scale = 1 / std::sqrt(squared);
-  }
+  float middle[4];
+  if (!middleValue(&values[a * width], &values[b * width], width, unitLength_, middle)) return a;
   const std::size_t at = values.size();
-  values.resize(at + width);
-  for (std::size_t i = 0; i < width; ++i) values[at + i] = static_cast<float>(middle(i) * scale);
+  values.insert(values.end(), middle, middle + width);
   return static_cast<uint32_t>(at / width);
 }

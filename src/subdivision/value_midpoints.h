@@ -11,6 +11,13 @@
 #include "mesh_attributes.h"
 #include "pair_table.h"
 
+// The value between the values at a and b, each `width` floats, into out:
+// their midpoint, worked out in double precision and rounded once, made unit
+// length when unitLength is set. False, with out left alone, where the value
+// between them is a itself: the two hold the same bits, or a unit length
+// cannot be had (the two are opposite, or not numbers).
+bool middleValue(const float* a, const float* b, std::size_t width, bool unitLength, float* out);
+
 class Midpoints {
  public:
   // Normals are made unit length when unitLength is set.

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "failing_allocation.h"
 #include "mesh_fixtures.h"
@@ -42,8 +43,8 @@ void setValues(CornerValues& kind, unsigned width, std::size_t count, const Surf
 
 float coordinate(const FloatPoint& p, unsigned k) { return k == 0 ? p.x : k == 1 ? p.y : p.z; }
 
-const float* valueAt(const CornerValues& kind, std::size_t corner) {
-  return &kind.values[std::size_t(kind.ofCorner[corner]) * kind.width];
+const float* valueAt(const SurfaceMesh& s, const CornerValues& kind, std::size_t corner) {
+  return &kind.values[std::size_t(valueOfCorner(kind, s.mesh.corners, corner)) * kind.width];
 }
 
 uint32_t sideEnd(const IndexedMesh& mesh, std::size_t s) { return mesh.corners[s - s % 3 + (s % 3 + 1) % 3]; }
@@ -133,14 +134,14 @@ TEST(SurfacePass, ASeamOnEveryCubeEdgeStaysWhereItWas) {
     for (std::size_t c = 0; c < s.mesh.corners.size(); ++c) {
       const uint32_t face = s.attributes.groupOfTriangle[c / 3];
       ASSERT_EQ(face, cube.attributes.groupOfTriangle[c / 48]) << "corner " << c;
-      const float* uv = valueAt(s.attributes.uv, c);
+      const float* uv = valueAt(s, s.attributes.uv, c);
       EXPECT_TRUE(uv[0] >= face && uv[0] <= face + 1 && uv[1] >= 0 && uv[1] <= 1) << "corner " << c;
       EXPECT_EQ(s.attributes.normals.ofCorner[c], face);
       const FloatPoint& p = s.mesh.positions[s.mesh.corners[c]];
       if (rule.modified || rule.tension != 0) continue;
       EXPECT_NEAR(uv[0], face + coordinate(p, freeAxis(face, 0)), 1e-6) << "corner " << c;
       EXPECT_NEAR(uv[1], coordinate(p, freeAxis(face, 1)), 1e-6) << "corner " << c;
-      for (unsigned k = 0; k < 3; ++k) EXPECT_NEAR(valueAt(s.attributes.colors, c)[k], coordinate(p, k), 1e-6);
+      for (unsigned k = 0; k < 3; ++k) EXPECT_NEAR(valueAt(s, s.attributes.colors, c)[k], coordinate(p, k), 1e-6);
     }
   }
 }
@@ -177,8 +178,10 @@ TEST(SurfacePass, NewValuesAreSharedWhereTheFacesAgreeAndNotWhereTheyDoNot) {
       const CornerValues before = kind;
       subdivideSurface(s, IndexedRule{false, 0.0625});
       EXPECT_EQ(kind.values.size(), test.after * width);
-      for (std::size_t c = 0; c < kind.ofCorner.size(); ++c)
-        ASSERT_EQ(kind.ofCorner[c] == kNoValue, before.ofCorner[c / 12 * 3] == kNoValue) << "corner " << c;
+      for (std::size_t c = 0; c < s.mesh.corners.size(); ++c) {
+        const bool none = valueOfCorner(kind, s.mesh.corners, c) == kNoValue;
+        ASSERT_EQ(none, before.ofCorner[c / 12 * 3] == kNoValue) << "corner " << c;
+      }
     }
   }
 }
@@ -194,16 +197,25 @@ TEST(SurfacePass, NormalsAreRenormalisedMidpointsAndOppositeOnesTakeTheFirst) {
     const FloatPoint& p = s.mesh.positions[s.mesh.corners[c]];
     const double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
     for (unsigned k = 0; k < 3; ++k)
-      EXPECT_NEAR(valueAt(s.attributes.normals, c)[k], coordinate(p, k) / r, 1e-6) << "corner " << c;
+      EXPECT_NEAR(valueAt(s, s.attributes.normals, c)[k], coordinate(p, k) / r, 1e-6) << "corner " << c;
   }
-  // A square (0 1 3), (0 3 2) whose diagonal joins a normal up and one down.
-  SurfaceMesh square = surfaceOf(sheet(1, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, [](int, int) { return 0.0; }}));
-  const float up[4][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
-  setValues(square.attributes.normals, 3, 4, square, [&](std::size_t c) { return square.mesh.corners[c]; },
-            [&](uint32_t v, unsigned k) { return up[v][k]; });
-  subdivideSurface(square, IndexedRule{false, 0});
-  EXPECT_EQ(square.attributes.normals.values.size(), 3u * (4 + 4));
-  EXPECT_EQ(square.attributes.normals.ofCorner[3 * 3 + 2], 0u);  // the first triangle's point on 3 -> 0
+  // A square (0 1 3), (0 3 2) whose diagonal joins a normal up and one down:
+  // the first triangle's point on 3 -> 0 takes normal 0, by its number, or
+  // as a value of its own where the normals are tied to the vertices (a
+  // fifth normal, named by no corner, keeps them numbered by corner).
+  const float up[5][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1, 0, 0}};
+  for (const bool tied : {true, false}) {
+    SurfaceMesh square = surfaceOf(sheet(1, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, [](int, int) { return 0.0; }}));
+    setValues(square.attributes.normals, 3, tied ? 4 : 5, square, [&](std::size_t c) { return square.mesh.corners[c]; },
+              [&](uint32_t v, unsigned k) { return up[v][k]; });
+    subdivideSurface(square, IndexedRule{false, 0});
+    const CornerValues& normals = square.attributes.normals;
+    EXPECT_EQ(normals.byVertex, tied);
+    EXPECT_EQ(normals.values.size(), 3u * (tied ? 4 + 5 : 5 + 4));
+    EXPECT_EQ(valueOfCorner(normals, square.mesh.corners, 3 * 3 + 2), tied ? square.mesh.corners[11] : 0u);
+    EXPECT_EQ(std::vector<float>(valueAt(square, normals, 11), valueAt(square, normals, 11) + 3),
+              std::vector<float>(up[0], up[0] + 3));
+  }
 }
 
 // The general form with the split's origins spelled out (indexed_pass.h)
@@ -237,6 +249,52 @@ TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
     }
   }
   EXPECT_EQ(sphere.mesh.triangleCount(), 1280u << 8);
+}
+
+// Where every corner names its own vertex's value the kind is tied to the
+// vertices and split by points on every core; the same values numbered per
+// corner (one more value, named by no corner, keeps them so) give every
+// corner the same bits, pass after pass: three kinds at once, normals up or
+// up from the position (so that many sides join two normals of the same
+// bits), on a sphere whose last passes take several blocks on every core,
+// with a side from a vertex to itself, a side in three triangles and a
+// triangle turned over. (Opposite normals, which the square above meets,
+// are left out: each form takes the lower-numbered of two, and the forms
+// number new values apart.)
+TEST(SurfacePass, ValuesTiedToTheVerticesAreThoseNumberedByCorner) {
+  TestMesh sphere = icosphere(3);
+  const std::vector<int> first = sphere.triangles[0];
+  sphere.triangles.push_back({first[0], first[0], first[1]});
+  sphere.triangles.push_back({first[0], first[2], first[1]});
+  sphere.triangles.push_back({first[0], first[1], sphere.triangles[40][2]});
+  SurfaceMesh tied = surfaceOf(sphere);
+  const uint32_t vertices = uint32_t(tied.mesh.vertexCount());
+  const auto position = [&](uint32_t v, unsigned k) { return coordinate(tied.mesh.positions[v], k % 3); };
+  const auto normal = [&](uint32_t v, unsigned k) { return k < 2 ? (v % 3 ? position(v, k) : 0.f) : v % 3 ? position(v, k) + 2 : 1.f; };
+  const auto vertex = [&](std::size_t c) { return tied.mesh.corners[c]; };
+  setValues(tied.attributes.normals, 3, vertices, tied, vertex, normal);
+  setValues(tied.attributes.uv, 2, vertices, tied, vertex, position);
+  setValues(tied.attributes.colors, 4, vertices, tied, vertex, [&](uint32_t v, unsigned k) { return k < 3 ? position(v, k) : 1.f; });
+  SurfaceMesh numbered = tied;
+  CornerValues* const kinds[2][3] = {{&tied.attributes.normals, &tied.attributes.uv, &tied.attributes.colors},
+                                     {&numbered.attributes.normals, &numbered.attributes.uv, &numbered.attributes.colors}};
+  for (CornerValues* kind : kinds[1]) kind->values.resize(kind->values.size() + kind->width);
+  for (int pass = 1; pass <= 4; ++pass) {
+    SCOPED_TRACE("pass " + std::to_string(pass));
+    subdivideSurface(tied, IndexedRule{false, 0.0625});
+    subdivideSurface(numbered, IndexedRule{false, 0.0625});
+    ASSERT_TRUE(same(tied.mesh.corners, numbered.mesh.corners));
+    for (std::size_t k = 0; k < 3; ++k) {
+      ASSERT_TRUE(kinds[0][k]->byVertex && !kinds[1][k]->byVertex);
+      EXPECT_EQ(kinds[0][k]->values.size(), kinds[0][k]->width * tied.mesh.vertexCount());
+      for (std::size_t c = 0; c < tied.mesh.corners.size(); ++c) {
+        ASSERT_EQ(std::memcmp(valueAt(tied, *kinds[0][k], c), valueAt(numbered, *kinds[1][k], c),
+                              sizeof(float) * kinds[0][k]->width), 0)
+            << "kind " << k << ", corner " << c;
+      }
+    }
+  }
+  EXPECT_GT(tied.mesh.triangleCount(), std::size_t(4) << 15);  // its last pass in pieces
 }
 
 // Memory runs out at each allocation of a pass in turn: a failed pass leaves

@@ -1,0 +1,94 @@
+// The split numbers its new points in the order their first side is met
+// (indexed_pass.h), so a side meets its point first exactly when the point's
+// number is the next not yet met: a scan of the triangles in order finds the
+// one side that makes each point's value, with no table. The scan is cut
+// into blocks; a first run finds the highest point each block names, from
+// which every block knows where the numbering stands at its start, so the
+// blocks are then filled on every core at once, each value by one writer.
+#include "vertex_values.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "parallel_ranges.h"
+#include "value_midpoints.h"
+
+namespace {
+
+constexpr std::size_t kBlock = 4096;  // old triangles
+
+uint32_t oldCorner(const IndexedMesh& split, std::size_t t, std::size_t k) { return split.corners[12 * t + 4 * k]; }
+const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &split.corners[12 * t + 9]; }
+
+// nextAt[b]: the number of the first point that blocks 0 .. b-1 have not
+// met, for b from 0 to the number of blocks.
+BigArray<uint32_t> numberingAtBlocks(const IndexedMesh& split, std::size_t triangles, std::size_t verticesBefore) {
+  const std::size_t blocks = (triangles + kBlock - 1) / kBlock;
+  BigArray<uint32_t> nextAt(blocks + 1, 0);
+  forEachPiece(triangles, kBlock, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t b = begin / kBlock; b * kBlock < end; ++b) {
+      uint32_t highest = 0;
+      for (std::size_t t = b * kBlock; t < std::min(end, (b + 1) * kBlock); ++t) {
+        const uint32_t* p = pointsOf(split, t);
+        highest = std::max({highest, p[0], p[1], p[2]});
+      }
+      nextAt[b + 1] = highest + 1;
+    }
+  });
+  nextAt[0] = static_cast<uint32_t>(verticesBefore);
+  for (std::size_t b = 1; b <= blocks; ++b) nextAt[b] = std::max(nextAt[b - 1], nextAt[b]);
+  return nextAt;
+}
+
+}  // namespace
+
+bool valuesFollowVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore) {
+  if (!kind.present() || kind.byVertex || kind.values.size() != verticesBefore * kind.width ||
+      4 * kind.ofCorner.size() != split.corners.size())
+    return false;
+  std::atomic<bool> follows{true};
+  forEachPiece(kind.ofCorner.size(), 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t c = begin; c < end && follows.load(std::memory_order_relaxed); ++c) {
+      if (kind.ofCorner[c] != oldCorner(split, c / 3, c % 3)) follows.store(false, std::memory_order_relaxed);
+    }
+  });
+  return follows.load();
+}
+
+void splitVertexValues(CornerValues* const* kinds, const bool* unitLength, std::size_t count,
+                       const IndexedMesh& split, std::size_t verticesBefore) {
+  for (std::size_t k = 0; k < count; ++k) {
+    BigArray<float>& values = kinds[k]->values;
+    const std::size_t size = split.vertexCount() * kinds[k]->width;
+    values.reserve(size);
+    populateOnEveryCore(values.data() + values.size(), size - values.size());
+    values.resize(size);
+  }
+  const std::size_t triangles = split.triangleCount() / 4;
+  const BigArray<uint32_t> nextAt = numberingAtBlocks(split, triangles, verticesBefore);
+  forEachPiece(triangles, kBlock, [&](std::size_t begin, std::size_t end) {
+    uint32_t next = nextAt[begin / kBlock];
+    for (std::size_t t = begin; t < end; ++t) {
+      const uint32_t* point = pointsOf(split, t);
+      for (std::size_t side = 0; side < 3; ++side) {
+        if (point[side] != next) continue;
+        ++next;
+        const uint32_t u = oldCorner(split, t, side), w = oldCorner(split, t, (side + 1) % 3);
+        for (std::size_t k = 0; k < count; ++k) {
+          const std::size_t width = kinds[k]->width;
+          float* values = kinds[k]->values.data();
+          const float* first = values + std::min(u, w) * width;
+          float* out = values + point[side] * width;
+          if (!middleValue(first, values + std::max(u, w) * width, width, unitLength[k], out))
+            std::copy(first, first + width, out);
+        }
+      }
+    }
+  });
+}
+
+void untieValues(CornerValues& kind, const IndexedMesh& mesh) {
+  if (!kind.byVertex) return;
+  kind.ofCorner.assign(mesh.corners.begin(), mesh.corners.end());
+  kind.byVertex = false;
+}
