@@ -152,38 +152,45 @@ void gatherKind(CornerValues& kind) {
 
 }  // namespace
 
-// A kind tied to the vertices, or found to follow them, takes one value a
-// new point, on every core. Making any other kind's values walks the
-// triangles in order on one thread, so those kinds are made side by side:
-// the normals, the dearest to make, on the calling thread, whose arrays may
-// reuse memory the geometry freed, the others on a thread whose arrays are
-// all fresh memory. Then each kind's corners are filled on every core, one
-// kind at a time, its old corners freed before the next is filled, so that
-// only one kind's two generations of corners are held at once.
+// A kind tied to the vertices, or that can be, takes one value a new point,
+// on every core. Making any other kind's values walks the triangles in
+// order on one thread, so those kinds are made side by side: the normals,
+// the dearest to make, on the calling thread, whose arrays may reuse memory
+// the geometry freed, the others on a thread whose arrays are all fresh
+// memory. Then each kind's corners are filled on every core, one kind at a
+// time, its old corners freed before the next is filled, so that only one
+// kind's two generations of corners are held at once. A kind that is tied
+// only now keeps its numbers per corner until nothing else can fail.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
+  static const float kZeros[4] = {0, 0, 0, 0}, kWhite[4] = {1, 1, 1, 1};
   CornerValues* kinds[3] = {&attributes.normals, &attributes.uv, &attributes.colors};
   std::size_t valuesBefore[3];
   for (std::size_t k = 0; k < 3; ++k) valuesBefore[k] = kinds[k]->values.size();
   bool tied[3] = {false, false, false};
+  BigArray<float> atVertices[3];
   std::optional<SplitMidpoints> midpoints[3];
+  const auto walked = [&](std::size_t k) { return kinds[k]->present() && !tied[k]; };
   const auto make = [&](std::size_t k) {
-    if (!kinds[k]->present() || tied[k]) return;
+    if (!walked(k)) return;
     midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
     makeValues(*midpoints[k], *kinds[k], split);
   };
   std::size_t filled = 0;
   try {
-    CornerValues* tiedKinds[3];
-    bool unitLength[3];
+    TiedKind tiedKinds[3];
     std::size_t tiedCount = 0;
     for (std::size_t k = 0; k < 3; ++k) {
-      tied[k] = kinds[k]->byVertex || valuesFollowVertices(*kinds[k], split, verticesBefore);
-      if (!tied[k]) continue;
-      tiedKinds[tiedCount] = kinds[k];
-      unitLength[tiedCount++] = k == 0;
+      CornerValues& kind = *kinds[k];
+      tied[k] = kind.present() && tiedValues(kind, split, verticesBefore, k == 2 ? kWhite : kZeros, atVertices[k]);
+      if (tied[k]) tiedKinds[tiedCount++] = TiedKind{&atVertices[k], kind.width, k == 0};
     }
-    if (tiedCount > 0) splitVertexValues(tiedKinds, unitLength, tiedCount, split, verticesBefore);
-    const auto walked = [&](std::size_t k) { return kinds[k]->present() && !tied[k]; };
+    if (tiedCount > 0) splitVertexValues(tiedKinds, tiedCount, split, verticesBefore);
+    // A kind tied already keeps its old values as the new array's first.
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (!kinds[k]->byVertex) continue;
+      kinds[k]->values.swap(atVertices[k]);
+      BigArray<float>().swap(atVertices[k]);
+    }
     runBeside(
         walked(0) && (walked(1) || walked(2)) ? split.triangleCount() : 0,
         [&] {
@@ -204,13 +211,14 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
     }
   } catch (const std::bad_alloc&) {
     for (std::size_t k = 0; k < 3; ++k) {
-      if (k < filled && !tied[k]) gatherKind(*kinds[k]);
+      if (k < filled && walked(k)) gatherKind(*kinds[k]);
       kinds[k]->values.resize(valuesBefore[k]);
     }
     throw;
   }
   for (std::size_t k = 0; k < 3; ++k) {
-    if (!tied[k]) continue;
+    if (!tied[k] || kinds[k]->byVertex) continue;
+    kinds[k]->values.swap(atVertices[k]);
     BigArray<uint32_t>().swap(kinds[k]->ofCorner);
     kinds[k]->byVertex = true;
   }

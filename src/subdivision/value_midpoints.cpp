@@ -5,8 +5,6 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
 // A value is two to four floats: compared word by word, inline, rather than
 // through a call to memcmp for every new corner.
 bool sameBits(const float* a, const float* b, std::size_t width) {
@@ -18,8 +16,6 @@ bool sameBits(const float* a, const float* b, std::size_t width) {
   }
   return true;
 }
-
-}  // namespace
 
 bool middleValue(const float* a, const float* b, std::size_t width, bool unitLength, float* out) {
   // Two numbers holding one value (a file's repeated vt or vn line, or

@@ -11,6 +11,9 @@
 #include "mesh_attributes.h"
 #include "pair_table.h"
 
+// Whether two values of `width` floats hold the same bits.
+bool sameBits(const float* a, const float* b, std::size_t width);
+
 // The value between the values at a and b, each `width` floats, into out:
 // their midpoint, worked out in double precision and rounded once, made unit
 // length when unitLength is set. False, with out left alone, where the value

@@ -8,7 +8,6 @@
 #include "vertex_values.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "parallel_ranges.h"
 #include "value_midpoints.h"
@@ -42,28 +41,35 @@ BigArray<uint32_t> numberingAtBlocks(const IndexedMesh& split, std::size_t trian
 
 }  // namespace
 
-bool valuesFollowVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore) {
-  if (!kind.present() || kind.byVertex || kind.values.size() != verticesBefore * kind.width ||
-      4 * kind.ofCorner.size() != split.corners.size())
-    return false;
-  std::atomic<bool> follows{true};
-  forEachPiece(kind.ofCorner.size(), 1, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t c = begin; c < end && follows.load(std::memory_order_relaxed); ++c) {
-      if (kind.ofCorner[c] != oldCorner(split, c / 3, c % 3)) follows.store(false, std::memory_order_relaxed);
+bool tiedValues(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
+                const float* unnamed, BigArray<float>& tied) {
+  const std::size_t width = kind.width;
+  tied.clear();
+  tied.reserve(split.vertexCount() * width);
+  if (kind.byVertex) {
+    tied.assign(kind.values.begin(), kind.values.end());
+  } else {
+    BigArray<uint32_t> valueAt(verticesBefore, kNoValue);
+    for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {
+      const uint32_t value = kind.ofCorner[c];
+      if (value == kNoValue) return false;
+      uint32_t& named = valueAt[oldCorner(split, c / 3, c % 3)];
+      if (named == kNoValue) named = value;
+      if (named != value && !sameBits(&kind.values[named * width], &kind.values[value * width], width)) return false;
     }
-  });
-  return follows.load();
+    tied.resize(verticesBefore * width);
+    for (std::size_t v = 0; v < verticesBefore; ++v) {
+      const float* value = valueAt[v] == kNoValue ? unnamed : &kind.values[valueAt[v] * width];
+      std::copy(value, value + width, &tied[v * width]);
+    }
+  }
+  populateOnEveryCore(tied.data() + tied.size(), split.vertexCount() * width - tied.size());
+  tied.resize(split.vertexCount() * width);
+  return true;
 }
 
-void splitVertexValues(CornerValues* const* kinds, const bool* unitLength, std::size_t count,
-                       const IndexedMesh& split, std::size_t verticesBefore) {
-  for (std::size_t k = 0; k < count; ++k) {
-    BigArray<float>& values = kinds[k]->values;
-    const std::size_t size = split.vertexCount() * kinds[k]->width;
-    values.reserve(size);
-    populateOnEveryCore(values.data() + values.size(), size - values.size());
-    values.resize(size);
-  }
+void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
+                       std::size_t verticesBefore) {
   const std::size_t triangles = split.triangleCount() / 4;
   const BigArray<uint32_t> nextAt = numberingAtBlocks(split, triangles, verticesBefore);
   forEachPiece(triangles, kBlock, [&](std::size_t begin, std::size_t end) {
@@ -75,11 +81,11 @@ void splitVertexValues(CornerValues* const* kinds, const bool* unitLength, std::
         ++next;
         const uint32_t u = oldCorner(split, t, side), w = oldCorner(split, t, (side + 1) % 3);
         for (std::size_t k = 0; k < count; ++k) {
-          const std::size_t width = kinds[k]->width;
-          float* values = kinds[k]->values.data();
+          const std::size_t width = kinds[k].width;
+          float* values = kinds[k].values->data();
           const float* first = values + std::min(u, w) * width;
           float* out = values + point[side] * width;
-          if (!middleValue(first, values + std::max(u, w) * width, width, unitLength[k], out))
+          if (!middleValue(first, values + std::max(u, w) * width, width, kinds[k].unitLength, out))
             std::copy(first, first + width, out);
         }
       }

@@ -1,7 +1,10 @@
 // Values tied to the vertices (mesh_attributes.h) through the four-way split:
-// old values keep their numbers, and each new point takes the value between
-// its side's two ends, so that the kind stays tied and needs no number per
-// corner. The caller owns the kinds; nothing is kept between calls.
+// a kind is tied where each vertex's corners all name one value (the same
+// bits, whatever its number), as a scan's normals or colours do, and a mesh
+// file's texture coordinates do away from their seams. Old vertices then
+// keep their values and each new point takes the value between its side's
+// two ends, so the kind stays tied and needs no number per corner. The
+// caller owns every array; nothing is kept between calls.
 #pragma once
 
 #include <cstddef>
@@ -9,19 +12,31 @@
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
 
-// Whether the kind, not yet tied, could be: every corner of the mesh before
-// the split (corner k of old triangle t is corner 12t + 4k of the split)
-// names its own vertex's value, and there is one value a vertex.
-bool valuesFollowVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore);
+// The kind's values tied to the vertices of the mesh before the split (whose
+// corner k of old triangle t is corner 12t + 4k of the split), in an array
+// with room for every vertex of the split, or false where it cannot be tied:
+// a vertex whose corners name values of different bits, or a corner naming
+// none. A vertex no corner names takes `unnamed`, the value a writer gives
+// such a vertex. Throws std::bad_alloc; the kind is never changed.
+bool tiedValues(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
+                const float* unnamed, BigArray<float>& tied);
 
-// Gives the new points of the split, a mesh subdivideIndexed made of one
-// with verticesBefore vertices, their values of each of the `count` tied
-// kinds, normals (unitLength[k]) made unit length; a kind with no value
-// between its ends' values, as middleValue finds, takes the first end's.
-// Large meshes are filled on every core; the workers have ended when it
-// returns. Throws std::bad_alloc, with values perhaps appended.
-void splitVertexValues(CornerValues* const* kinds, const bool* unitLength, std::size_t count,
-                       const IndexedMesh& split, std::size_t verticesBefore);
+// A kind tied to the vertices of the split, or about to be: values holds a
+// value for each old vertex in room for all, width floats each, made unit
+// length when unitLength is set (normals).
+struct TiedKind {
+  BigArray<float>* values;
+  unsigned width;
+  bool unitLength;
+};
+
+// Gives each new point of the split, a mesh subdivideIndexed made of one
+// with verticesBefore vertices, its value of every kind: the value between
+// its side's ends, as middleValue finds it, or the lower-numbered end's
+// where there is none between. Large meshes are filled on every core; the
+// workers have ended when it returns.
+void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
+                       std::size_t verticesBefore);
 
 // Gives a tied kind its number per corner again, for a pass that carries
 // values by the origins of its corners. Throws std::bad_alloc, leaving the

@@ -161,13 +161,14 @@ TEST(SurfacePass, NewValuesAreSharedWhereTheFacesAgreeAndNotWhereTheyDoNot) {
     std::size_t before;
     std::function<uint32_t(std::size_t)> value;
     std::size_t after;
+    bool tied;  // to the vertices, one value each
   } cases[] = {
-      {"one value per vertex", v, vertex, v + vertexPairs(plain.mesh)},
-      {"a seam on every side", 3 * f, [](std::size_t c) { return uint32_t(c); }, 6 * f},
-      {"one value per triangle", f, [](std::size_t c) { return uint32_t(c / 3); }, f},
-      {"two values, by vertex", 2, [&](std::size_t c) { return vertex(c) % 2; }, 3},
+      {"one value per vertex", v, vertex, v + vertexPairs(plain.mesh), true},
+      {"a seam on every side", 3 * f, [](std::size_t c) { return uint32_t(c); }, 6 * f, false},
+      {"one value per triangle", f, [](std::size_t c) { return uint32_t(c / 3); }, f, false},
+      {"two values, by vertex", 2, [&](std::size_t c) { return vertex(c) % 2; }, v + vertexPairs(plain.mesh), true},
       {"none on odd triangles", v, [&](std::size_t c) { return c / 3 % 2 ? kNoValue : vertex(c); },
-       v + vertexPairs(even)},
+       v + vertexPairs(even), false},
   };
   for (const auto& test : cases) {
     for (unsigned width = 2; width <= 4; ++width) {
@@ -178,6 +179,7 @@ TEST(SurfacePass, NewValuesAreSharedWhereTheFacesAgreeAndNotWhereTheyDoNot) {
       const CornerValues before = kind;
       subdivideSurface(s, IndexedRule{false, 0.0625});
       EXPECT_EQ(kind.values.size(), test.after * width);
+      EXPECT_EQ(kind.byVertex, test.tied);
       for (std::size_t c = 0; c < s.mesh.corners.size(); ++c) {
         const bool none = valueOfCorner(kind, s.mesh.corners, c) == kNoValue;
         ASSERT_EQ(none, before.ofCorner[c / 12 * 3] == kNoValue) << "corner " << c;
@@ -202,20 +204,34 @@ TEST(SurfacePass, NormalsAreRenormalisedMidpointsAndOppositeOnesTakeTheFirst) {
   // A square (0 1 3), (0 3 2) whose diagonal joins a normal up and one down:
   // the first triangle's point on 3 -> 0 takes normal 0, by its number, or
   // as a value of its own where the normals are tied to the vertices (a
-  // fifth normal, named by no corner, keeps them numbered by corner).
+  // fifth normal at the second triangle's corner of vertex 0 keeps them
+  // numbered by corner).
   const float up[5][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1, 0, 0}};
   for (const bool tied : {true, false}) {
     SurfaceMesh square = surfaceOf(sheet(1, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, [](int, int) { return 0.0; }}));
-    setValues(square.attributes.normals, 3, tied ? 4 : 5, square, [&](std::size_t c) { return square.mesh.corners[c]; },
+    ASSERT_EQ(square.mesh.corners[3], 0u);
+    setValues(square.attributes.normals, 3, tied ? 4 : 5, square,
+              [&](std::size_t c) { return !tied && c == 3 ? 4 : square.mesh.corners[c]; },
               [&](uint32_t v, unsigned k) { return up[v][k]; });
     subdivideSurface(square, IndexedRule{false, 0});
     const CornerValues& normals = square.attributes.normals;
     EXPECT_EQ(normals.byVertex, tied);
-    EXPECT_EQ(normals.values.size(), 3u * (tied ? 4 + 5 : 5 + 4));
+    EXPECT_EQ(normals.values.size(), 3u * (tied ? 4 + 5 : 5 + 5));
     EXPECT_EQ(valueOfCorner(normals, square.mesh.corners, 3 * 3 + 2), tied ? square.mesh.corners[11] : 0u);
     EXPECT_EQ(std::vector<float>(valueAt(square, normals, 11), valueAt(square, normals, 11) + 3),
               std::vector<float>(up[0], up[0] + 3));
   }
+}
+
+// A pass whose attributes are carried by the split's origins, spelled out.
+void carriedPass(SurfaceMesh& s, const IndexedRule& rule) {
+  BigArray<CornerOrigin> origins;
+  for (uint32_t c = 0; c < s.mesh.corners.size(); c += 3) {
+    const CornerOrigin v0{c, c}, v1{c + 1, c + 1}, v2{c + 2, c + 2}, p0{c, c + 1}, p1{c + 1, c + 2}, p2{c + 2, c};
+    for (const CornerOrigin& o : {v0, p0, p2, p0, v1, p1, p2, p1, v2, p0, p1, p2}) origins.push_back(o);
+  }
+  subdivideIndexed(s.mesh, rule);
+  carryAttributes(s.attributes, origins);
 }
 
 // The general form with the split's origins spelled out (indexed_pass.h)
@@ -237,13 +253,7 @@ TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
   for (SurfaceMesh* split : {&cube, &sphere}) {
     SurfaceMesh carried = *split;
     for (int pass = 1; pass <= (split == &cube ? 2 : 4); ++pass) {
-      BigArray<CornerOrigin> origins;
-      for (uint32_t c = 0; c < carried.mesh.corners.size(); c += 3) {
-        const CornerOrigin v0{c, c}, v1{c + 1, c + 1}, v2{c + 2, c + 2}, p0{c, c + 1}, p1{c + 1, c + 2}, p2{c + 2, c};
-        for (const CornerOrigin& o : {v0, p0, p2, p0, v1, p1, p2, p1, v2, p0, p1, p2}) origins.push_back(o);
-      }
-      subdivideIndexed(carried.mesh, IndexedRule{true, 0});
-      carryAttributes(carried.attributes, origins);
+      carriedPass(carried, IndexedRule{true, 0});
       subdivideSurface(*split, IndexedRule{true, 0});
       expectSame(*split, carried);
     }
@@ -251,17 +261,18 @@ TEST(SurfacePass, CarryingByOriginsAgreesWithTheSplit) {
   EXPECT_EQ(sphere.mesh.triangleCount(), 1280u << 8);
 }
 
-// Where every corner names its own vertex's value the kind is tied to the
-// vertices and split by points on every core; the same values numbered per
-// corner (one more value, named by no corner, keeps them so) give every
-// corner the same bits, pass after pass: three kinds at once, normals up or
-// up from the position (so that many sides join two normals of the same
-// bits), on a sphere whose last passes take several blocks on every core,
-// with a side from a vertex to itself, a side in three triangles and a
-// triangle turned over. (Opposite normals, which the square above meets,
-// are left out: each form takes the lower-numbered of two, and the forms
-// number new values apart.)
-TEST(SurfacePass, ValuesTiedToTheVerticesAreThoseNumberedByCorner) {
+// Where each vertex's corners name one value, the kind is tied to the
+// vertices and split by points on every core; carried by origins, the same
+// values numbered per corner give every corner the same bits, pass after
+// pass. Three kinds at once: texture coordinates named by two numbers a
+// vertex (the southern triangles' copies), normals up or up from the
+// position (so that many sides join two of the same bits), colours; on a
+// sphere whose last passes take several blocks on every core, with a side
+// from a vertex to itself, a side in three triangles and a triangle turned
+// over. (Opposite normals, which the square above meets, are left out: each
+// form takes the lower-numbered of two, and the forms number new values
+// apart.)
+TEST(SurfacePass, ValuesTiedToTheVerticesAreThoseCarriedByCorner) {
   TestMesh sphere = icosphere(3);
   const std::vector<int> first = sphere.triangles[0];
   sphere.triangles.push_back({first[0], first[0], first[1]});
@@ -269,26 +280,26 @@ TEST(SurfacePass, ValuesTiedToTheVerticesAreThoseNumberedByCorner) {
   sphere.triangles.push_back({first[0], first[1], sphere.triangles[40][2]});
   SurfaceMesh tied = surfaceOf(sphere);
   const uint32_t vertices = uint32_t(tied.mesh.vertexCount());
-  const auto position = [&](uint32_t v, unsigned k) { return coordinate(tied.mesh.positions[v], k % 3); };
+  const auto position = [&](uint32_t v, unsigned k) { return coordinate(tied.mesh.positions[v % vertices], k % 3); };
   const auto normal = [&](uint32_t v, unsigned k) { return k < 2 ? (v % 3 ? position(v, k) : 0.f) : v % 3 ? position(v, k) + 2 : 1.f; };
   const auto vertex = [&](std::size_t c) { return tied.mesh.corners[c]; };
   setValues(tied.attributes.normals, 3, vertices, tied, vertex, normal);
-  setValues(tied.attributes.uv, 2, vertices, tied, vertex, position);
+  setValues(tied.attributes.uv, 2, 2 * vertices, tied, [&](std::size_t c) { return vertex(c) + (c / 3 % 2 ? vertices : 0); },
+            position);
   setValues(tied.attributes.colors, 4, vertices, tied, vertex, [&](uint32_t v, unsigned k) { return k < 3 ? position(v, k) : 1.f; });
-  SurfaceMesh numbered = tied;
+  SurfaceMesh carried = tied;
   CornerValues* const kinds[2][3] = {{&tied.attributes.normals, &tied.attributes.uv, &tied.attributes.colors},
-                                     {&numbered.attributes.normals, &numbered.attributes.uv, &numbered.attributes.colors}};
-  for (CornerValues* kind : kinds[1]) kind->values.resize(kind->values.size() + kind->width);
+                                     {&carried.attributes.normals, &carried.attributes.uv, &carried.attributes.colors}};
   for (int pass = 1; pass <= 4; ++pass) {
     SCOPED_TRACE("pass " + std::to_string(pass));
     subdivideSurface(tied, IndexedRule{false, 0.0625});
-    subdivideSurface(numbered, IndexedRule{false, 0.0625});
-    ASSERT_TRUE(same(tied.mesh.corners, numbered.mesh.corners));
+    carriedPass(carried, IndexedRule{false, 0.0625});
+    ASSERT_TRUE(same(tied.mesh.corners, carried.mesh.corners));
     for (std::size_t k = 0; k < 3; ++k) {
       ASSERT_TRUE(kinds[0][k]->byVertex && !kinds[1][k]->byVertex);
       EXPECT_EQ(kinds[0][k]->values.size(), kinds[0][k]->width * tied.mesh.vertexCount());
       for (std::size_t c = 0; c < tied.mesh.corners.size(); ++c) {
-        ASSERT_EQ(std::memcmp(valueAt(tied, *kinds[0][k], c), valueAt(numbered, *kinds[1][k], c),
+        ASSERT_EQ(std::memcmp(valueAt(tied, *kinds[0][k], c), valueAt(carried, *kinds[1][k], c),
                               sizeof(float) * kinds[0][k]->width), 0)
             << "kind " << k << ", corner " << c;
       }

@@ -55,16 +55,20 @@ TEST(FormatWriting, PositionsComeBackBitForBitInEveryForm) {
   }
 }
 
-std::vector<float> valueAt(const CornerValues& table, std::size_t corner) {
-  const uint32_t value = table.ofCorner[corner];
+std::vector<float> valueAt(const SurfaceMesh& surface, const CornerValues& table, std::size_t corner) {
+  const uint32_t value = valueOfCorner(table, surface.mesh.corners, corner);
   if (value == kNoValue) return {};
   return std::vector<float>(table.values.begin() + std::size_t(value) * table.width,
                             table.values.begin() + std::size_t(value + 1) * table.width);
 }
 
-void expectSameCornerValues(const CornerValues& a, const CornerValues& b, std::size_t corners, const char* what) {
-  ASSERT_EQ(a.width, b.width) << what;
-  for (std::size_t c = 0; c < corners; ++c) EXPECT_EQ(valueAt(a, c), valueAt(b, c)) << what << " corner " << c;
+// The values of one kind at every corner of a, which b shares.
+void expectSameCornerValues(const SurfaceMesh& a, const SurfaceMesh& b, CornerValues MeshAttributes::*kind,
+                            const char* what) {
+  const CornerValues &x = a.attributes.*kind, &y = b.attributes.*kind;
+  ASSERT_EQ(x.width, y.width) << what;
+  for (std::size_t c = 0; c < a.mesh.corners.size(); ++c)
+    EXPECT_EQ(valueAt(a, x, c), valueAt(b, y, c)) << what << " corner " << c;
 }
 
 // A square of two triangles whose diagonal is a texture seam: vertex 1 and
@@ -86,13 +90,15 @@ TEST(FormatWriting, CornerValuesAndSeamsSurvivePly) {
     EXPECT_NE(bytes.find("element vertex 5\n"), std::string::npos) << bytes.substr(0, 400);
     EXPECT_EQ(back.mesh.vertexCount(), 4u);
     const char* form = ascii ? "ascii" : "binary";
-    expectSameCornerValues(back.attributes.uv, surface.attributes.uv, 6, form);
-    expectSameCornerValues(back.attributes.normals, surface.attributes.normals, 6, form);
-    expectSameCornerValues(back.attributes.colors, surface.attributes.colors, 6, form);
+    expectSameCornerValues(back, surface, &MeshAttributes::uv, form);
+    expectSameCornerValues(back, surface, &MeshAttributes::normals, form);
+    expectSameCornerValues(back, surface, &MeshAttributes::colors, form);
     EXPECT_TRUE(back.attributes.groupOfTriangle.empty());
   }
   // Seven passes make corners enough to be looked over on every core; the
-  // seam runs on along the diagonal, and each corner keeps its values.
+  // seam runs on along the diagonal, and each corner keeps its values, those
+  // of the kinds the pass tied to the vertices (one normal and one colour a
+  // vertex) too.
   SurfaceMesh large = surface;
   classifySides(large.mesh);
   for (int pass = 0; pass < 7; ++pass) subdivideSurface(large, IndexedRule{false, 0.0625});
@@ -100,17 +106,19 @@ TEST(FormatWriting, CornerValuesAndSeamsSurvivePly) {
   ASSERT_EQ(corners, 6u << 14);
   const SurfaceMesh back = throughFile(large, MeshFormat::Ply, false, ".ply");
   EXPECT_EQ(back.mesh.vertexCount(), large.mesh.vertexCount());
-  expectSameCornerValues(back.attributes.uv, large.attributes.uv, corners, "uv");
-  expectSameCornerValues(back.attributes.normals, large.attributes.normals, corners, "normals");
+  EXPECT_TRUE(large.attributes.normals.byVertex && large.attributes.colors.byVertex && !large.attributes.uv.byVertex);
+  expectSameCornerValues(back, large, &MeshAttributes::uv, "uv");
+  expectSameCornerValues(back, large, &MeshAttributes::normals, "normals");
+  expectSameCornerValues(back, large, &MeshAttributes::colors, "colours");
 }
 
 TEST(FormatWriting, ValuesGroupsAndLibrariesSurviveObj) {
   const SurfaceMesh surface = weldedObjSurface(kSeamedSquare);
   std::string bytes;
   const SurfaceMesh back = throughFile(surface, MeshFormat::Obj, true, ".obj", &bytes);
-  expectSameCornerValues(back.attributes.uv, surface.attributes.uv, 6, "uv");
-  expectSameCornerValues(back.attributes.normals, surface.attributes.normals, 6, "normals");
-  expectSameCornerValues(back.attributes.colors, surface.attributes.colors, 6, "colours");
+  expectSameCornerValues(back, surface, &MeshAttributes::uv, "uv");
+  expectSameCornerValues(back, surface, &MeshAttributes::normals, "normals");
+  expectSameCornerValues(back, surface, &MeshAttributes::colors, "colours");
   ASSERT_EQ(back.attributes.groups.size(), 2u);
   EXPECT_EQ(surface.attributes.groups.size(), 2u);
   EXPECT_EQ(back.attributes.groups[1].group, "back");
