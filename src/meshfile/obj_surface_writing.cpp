@@ -84,6 +84,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
   putValues(buffer, "vn", attributes.normals);
   const FaceGroup none;
   const FaceGroup* current = &none;
+  WrittenCorners written{split, surface.mesh};
   for (std::size_t t = 0; t < triangles; ++t) {
     if (!attributes.groupOfTriangle.empty()) {
       const FaceGroup& next = attributes.groups[attributes.groupOfTriangle[t]];
@@ -94,7 +95,7 @@ bool writeObjSurface(const SurfaceMesh& surface, const MeshWriteSettings& settin
     *out++ = 'f';
     for (std::size_t k = 0; k < 3; ++k) {
       *out++ = ' ';
-      out = putCorner(out, surface, writtenVertexOf(split, surface.mesh, 3 * t + k), 3 * t + k);
+      out = putCorner(out, surface, written.of(3 * t + k), 3 * t + k);
     }
     *out++ = '\n';
     advance(buffer, out);

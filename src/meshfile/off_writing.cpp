@@ -41,12 +41,13 @@ bool writeOff(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
     advance(buffer, out);
     recordDone(buffer, v + 1);
   }
+  WrittenCorners written{split, surface.mesh};
   for (std::size_t t = 0; t < triangles; ++t) {
     char* out = room(buffer, 3 * 21 + 3);
     *out++ = '3';
     for (int k = 0; k < 3; ++k) {
       *out++ = ' ';
-      out = formatWhole(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
+      out = formatWhole(out, written.of(3 * t + k));
     }
     *out++ = '\n';
     advance(buffer, out);

@@ -98,18 +98,19 @@ bool writePly(const SurfaceMesh& surface, const MeshWriteSettings& settings, std
     advance(buffer, putVertex(room(buffer, kMostVertexBytes), surface, layout, split, v, ascii));
     recordDone(buffer, v + 1);
   }
+  WrittenCorners written{split, surface.mesh};
   for (std::size_t t = 0; t < triangles; ++t) {
     char* out = room(buffer, 3 * 21 + 3);
     if (ascii) {
       *out++ = '3';
       for (int k = 0; k < 3; ++k) {
         *out++ = ' ';
-        out = formatWhole(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
+        out = formatWhole(out, written.of(3 * t + k));
       }
       *out++ = '\n';
     } else {
       *out++ = 3;
-      for (int k = 0; k < 3; ++k) out = putUint32(out, writtenVertexOf(split, surface.mesh, 3 * t + k));
+      for (int k = 0; k < 3; ++k) out = putUint32(out, written.of(3 * t + k));
     }
     advance(buffer, out);
     recordDone(buffer, vertices + t + 1);

@@ -1,8 +1,14 @@
+// Splitting in phases, the long ones on every core: each vertex's first
+// corner, found by two workers that each own half of the vertices; the
+// corners whose combination of values is not their vertex's first's, counted
+// and then listed in blocks; and those few looked up one by one in corner
+// order, which numbers the vertices they add.
 #include "vertex_split.h"
 
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <unordered_map>
+#include <utility>
 
 #include "parallel_ranges.h"
 
@@ -18,6 +24,8 @@ struct KeyHash {
   }
 };
 
+constexpr std::size_t kBlock = std::size_t(1) << 16;  // corners
+
 // Whether the corners of a kind can part a vertex: a kind tied to the
 // vertices has one value at each.
 bool splitsBy(const CornerValues& table, bool asked) { return asked && table.present() && !table.byVertex; }
@@ -26,51 +34,96 @@ uint32_t valueAt(const CornerValues& table, bool asked, std::size_t corner) {
   return splitsBy(table, asked) ? table.ofCorner[corner] : kNoValue;
 }
 
+// firstCorner[v] for every vertex: two workers read every corner, each
+// writing the vertices of its own half.
+void findFirstCorners(const IndexedMesh& mesh, BigArray<uint32_t>& firstCorner) {
+  const std::size_t vertices = mesh.vertexCount();
+  firstCorner.assign(vertices, kNoValue);
+  const auto firstsOf = [&](uint32_t from, uint32_t to) {
+    for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
+      const uint32_t v = mesh.corners[c];
+      if (v >= from && v < to && firstCorner[v] == kNoValue) firstCorner[v] = static_cast<uint32_t>(c);
+    }
+  };
+  const uint32_t half = static_cast<uint32_t>(vertices / 2);
+  runBeside(mesh.corners.size() >= kParallelFrom ? mesh.corners.size() : 0,
+            [&] { firstsOf(half, static_cast<uint32_t>(vertices)); }, [&] { firstsOf(0, half); });
+}
+
 }  // namespace
 
 void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool byColors, SplitVertices& split) {
   const IndexedMesh& mesh = surface.mesh;
   const MeshAttributes& attributes = surface.attributes;
-  const std::size_t vertices = mesh.vertexCount();
   split.identity =
       !splitsBy(attributes.uv, byUv) && !splitsBy(attributes.normals, byNormals) && !splitsBy(attributes.colors, byColors);
+  split.seamCorners.clear();
+  split.seamVertex.clear();
   if (split.identity) return;
+  const std::size_t vertices = mesh.vertexCount();
   split.meshVertex.resize(vertices);
   for (std::size_t v = 0; v < vertices; ++v) split.meshVertex[v] = static_cast<uint32_t>(v);
-  split.firstCorner.assign(vertices, kNoValue);
-  split.ofCorner.clear();
+  findFirstCorners(mesh, split.firstCorner);
   const auto keyOf = [&](std::size_t corner) {
     return Key{mesh.corners[corner], valueAt(attributes.uv, byUv, corner),
                valueAt(attributes.normals, byNormals, corner), valueAt(attributes.colors, byColors, corner)};
   };
-  for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
-    uint32_t& first = split.firstCorner[mesh.corners[c]];
-    if (first == kNoValue) first = static_cast<uint32_t>(c);
+  // A corner is on a seam where some kind's value is not the one at its
+  // vertex's first corner: those values in an array a kind, so that the
+  // comparison reads no corner but its own.
+  const CornerValues* kinds[3];
+  std::size_t kindCount = 0;
+  for (const auto& [table, asked] : {std::pair{&attributes.uv, byUv}, {&attributes.normals, byNormals},
+                                     {&attributes.colors, byColors}}) {
+    if (splitsBy(*table, asked)) kinds[kindCount++] = table;
   }
-  // Most corners share their vertex's first combination, and in a mesh
-  // where all do every corner names its own vertex: no array of them is
-  // needed, and looking for a seam is work for every core.
-  std::atomic<bool> anySeam{false};
-  forEachPiece(mesh.corners.size(), 1, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t c = begin; c < end && !anySeam.load(std::memory_order_relaxed); ++c) {
-      if (keyOf(c) != keyOf(split.firstCorner[mesh.corners[c]])) anySeam.store(true, std::memory_order_relaxed);
+  BigArray<uint32_t> firstValue[3];
+  for (std::size_t k = 0; k < kindCount; ++k) {
+    firstValue[k].resize(vertices);
+    forEachPiece(vertices, 1, [&](std::size_t begin, std::size_t end) {
+      for (std::size_t v = begin; v < end; ++v) {
+        const uint32_t first = split.firstCorner[v];
+        firstValue[k][v] = first == kNoValue ? kNoValue : kinds[k]->ofCorner[first];
+      }
+    });
+  }
+  const auto onSeam = [&](std::size_t c) {
+    bool differs = false;
+    for (std::size_t k = 0; k < kindCount; ++k) differs |= kinds[k]->ofCorner[c] != firstValue[k][mesh.corners[c]];
+    return differs;
+  };
+  // The corners on a seam, counted and then listed block by block, each
+  // block at its own offset.
+  const std::size_t corners = mesh.corners.size();
+  const std::size_t blocks = (corners + kBlock - 1) / kBlock;
+  BigArray<uint32_t> offset(blocks + 1, 0);
+  forEachPiece(corners, kBlock, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t b = begin / kBlock; b * kBlock < end; ++b) {
+      uint32_t count = 0;
+      for (std::size_t c = b * kBlock; c < std::min(end, (b + 1) * kBlock); ++c) count += onSeam(c) ? 1 : 0;
+      offset[b + 1] = count;
     }
   });
-  if (!anySeam.load()) return;
-  // The seams are looked up in corner order, which numbers the vertices
-  // they add.
-  split.ofCorner.assign(mesh.corners.begin(), mesh.corners.end());
-  std::unordered_map<Key, uint32_t, KeyHash> seams;
-  for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
-    const uint32_t v = mesh.corners[c];
-    if (split.firstCorner[v] == c) continue;
-    const Key key = keyOf(c);
-    if (key == keyOf(split.firstCorner[v])) continue;
-    const auto found = seams.emplace(key, static_cast<uint32_t>(split.meshVertex.size()));
-    if (found.second) {
-      split.meshVertex.push_back(v);
-      split.firstCorner.push_back(static_cast<uint32_t>(c));
+  for (std::size_t b = 1; b <= blocks; ++b) offset[b] += offset[b - 1];
+  if (offset[blocks] == 0) return;
+  split.seamCorners.resize(offset[blocks]);
+  forEachPiece(corners, kBlock, [&](std::size_t begin, std::size_t end) {
+    uint32_t at = offset[begin / kBlock];
+    for (std::size_t c = begin; c < end; ++c) {
+      if (onSeam(c)) split.seamCorners[at++] = static_cast<uint32_t>(c);
     }
-    split.ofCorner[c] = found.first->second;
+  });
+  split.seamVertex.resize(split.seamCorners.size());
+  split.meshVertex.reserve(vertices + split.seamCorners.size());
+  split.firstCorner.reserve(vertices + split.seamCorners.size());
+  std::unordered_map<Key, uint32_t, KeyHash> seams;
+  for (std::size_t s = 0; s < split.seamCorners.size(); ++s) {
+    const uint32_t c = split.seamCorners[s];
+    const auto found = seams.emplace(keyOf(c), static_cast<uint32_t>(split.meshVertex.size()));
+    if (found.second) {
+      split.meshVertex.push_back(mesh.corners[c]);
+      split.firstCorner.push_back(c);
+    }
+    split.seamVertex[s] = found.first->second;
   }
 }
