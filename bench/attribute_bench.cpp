@@ -1,19 +1,23 @@
 // One run of the surface pass over an icosphere, in a process of its own, so
 // that its passes are timed the first time they run, as a user meets them:
-//   attribute_bench LEVELS PASSES with|without
+//   attribute_bench LEVELS PASSES with|seamed|without
 // "with" gives every corner texture coordinates (longitude and height) and
 // a normal (the vertex's direction), one value per vertex as a file without
-// seams names them; "without" has no attributes. Prints the wall and CPU
+// seams names them; "seamed" cuts the texture where the longitude wraps, as
+// a textured file does, so the triangles across the cut name values of
+// their own there; "without" has no attributes. Prints the wall and CPU
 // milliseconds of each pass (the CPU time of every thread, which other work
 // on a busy machine disturbs less), then the heap's peak over the whole run,
 // mesh included.
 // bench/run-attributes takes turns between the two and reports medians.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "bench_memory.h"
 #include "bench_meshes.h"
@@ -27,7 +31,7 @@ double msSince(std::chrono::steady_clock::time_point begin) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
 }
 
-SurfaceMesh sphereWithAttributes(int levels, bool attributes) {
+SurfaceMesh sphereWithAttributes(int levels, bool attributes, bool seamed) {
   const MeshData data = icosphere(levels);
   SurfaceMesh surface;
   IndexedMesh& mesh = surface.mesh;
@@ -47,18 +51,43 @@ SurfaceMesh sphereWithAttributes(int levels, bool attributes) {
   }
   a.uv.ofCorner = mesh.corners;
   a.normals.ofCorner = mesh.corners;
+  if (!seamed) return surface;
+  // A triangle whose longitudes span more than half a turn crosses the cut:
+  // its corners below half a turn take a copy one turn on, one per vertex.
+  BigArray<uint32_t> copyOf(mesh.vertexCount(), kNoValue);
+  for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+    float low = 1, high = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      const float u = a.uv.values[2 * std::size_t(mesh.corners[3 * t + k])];
+      low = std::min(low, u);
+      high = std::max(high, u);
+    }
+    if (high - low <= 0.5f) continue;
+    for (std::size_t k = 0; k < 3; ++k) {
+      const uint32_t v = mesh.corners[3 * t + k];
+      if (a.uv.values[2 * std::size_t(v)] >= 0.5f) continue;
+      if (copyOf[v] == kNoValue) {
+        copyOf[v] = static_cast<uint32_t>(a.uv.values.size() / 2);
+        const float u = a.uv.values[2 * std::size_t(v)] + 1, height = a.uv.values[2 * std::size_t(v) + 1];
+        a.uv.values.push_back(u);
+        a.uv.values.push_back(height);
+      }
+      a.uv.ofCorner[3 * t + k] = copyOf[v];
+    }
+  }
   return surface;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || (std::strcmp(argv[3], "with") != 0 && std::strcmp(argv[3], "without") != 0)) {
-    std::fprintf(stderr, "usage: attribute_bench LEVELS PASSES with|without\n");
+  const std::string mode = argc == 4 ? argv[3] : "";
+  if (mode != "with" && mode != "seamed" && mode != "without") {
+    std::fprintf(stderr, "usage: attribute_bench LEVELS PASSES with|seamed|without\n");
     return 2;
   }
   startHeapCounting();
-  SurfaceMesh surface = sphereWithAttributes(std::atoi(argv[1]), std::strcmp(argv[3], "with") == 0);
+  SurfaceMesh surface = sphereWithAttributes(std::atoi(argv[1]), mode != "without", mode == "seamed");
   const int passes = std::atoi(argv[2]);
   for (int pass = 1; pass <= passes; ++pass) {
     const auto begin = std::chrono::steady_clock::now();
