@@ -1,8 +1,8 @@
-// Splitting in phases, the long ones on every core: each vertex's first
-// corner, found by two workers that each own half of the vertices; the
-// corners whose combination of values is not their vertex's first's, counted
-// and then listed in blocks; and those few looked up one by one in corner
-// order, which numbers the vertices they add.
+// Splitting in phases, the long ones on every core: the values at each
+// vertex's first corner, found by two workers that each own half of the
+// vertices; the corners whose values are not their vertex's first's,
+// counted and then listed in blocks; and those few looked up one by one in
+// corner order, which numbers the vertices they add.
 #include "vertex_split.h"
 
 #include <algorithm>
@@ -30,19 +30,18 @@ constexpr std::size_t kBlock = std::size_t(1) << 16;  // corners
 // vertices has one value at each.
 bool splitsBy(const CornerValues& table, bool asked) { return asked && table.present() && !table.byVertex; }
 
-uint32_t valueAt(const CornerValues& table, bool asked, std::size_t corner) {
-  return splitsBy(table, asked) ? table.ofCorner[corner] : kNoValue;
-}
-
-// firstCorner[v] for every vertex: two workers read every corner, each
+// split.valueOf for the mesh's vertices: two workers read every corner, each
 // writing the vertices of its own half.
-void findFirstCorners(const IndexedMesh& mesh, BigArray<uint32_t>& firstCorner) {
+void findFirstValues(const IndexedMesh& mesh, std::size_t kindCount, SplitVertices& split) {
   const std::size_t vertices = mesh.vertexCount();
-  firstCorner.assign(vertices, kNoValue);
+  BigArray<uint8_t> named(vertices, 0);
+  for (std::size_t k = 0; k < kindCount; ++k) split.valueOf[k].assign(vertices, kNoValue);
   const auto firstsOf = [&](uint32_t from, uint32_t to) {
     for (std::size_t c = 0; c < mesh.corners.size(); ++c) {
       const uint32_t v = mesh.corners[c];
-      if (v >= from && v < to && firstCorner[v] == kNoValue) firstCorner[v] = static_cast<uint32_t>(c);
+      if (v - from >= to - from || named[v]) continue;
+      named[v] = 1;
+      for (std::size_t k = 0; k < kindCount; ++k) split.valueOf[k][v] = split.kinds[k]->ofCorner[c];
     }
   };
   const uint32_t half = static_cast<uint32_t>(vertices / 2);
@@ -55,41 +54,20 @@ void findFirstCorners(const IndexedMesh& mesh, BigArray<uint32_t>& firstCorner) 
 void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool byColors, SplitVertices& split) {
   const IndexedMesh& mesh = surface.mesh;
   const MeshAttributes& attributes = surface.attributes;
-  split.identity =
-      !splitsBy(attributes.uv, byUv) && !splitsBy(attributes.normals, byNormals) && !splitsBy(attributes.colors, byColors);
-  split.seamCorners.clear();
-  split.seamVertex.clear();
-  if (split.identity) return;
-  const std::size_t vertices = mesh.vertexCount();
-  split.meshVertex.resize(vertices);
-  for (std::size_t v = 0; v < vertices; ++v) split.meshVertex[v] = static_cast<uint32_t>(v);
-  findFirstCorners(mesh, split.firstCorner);
-  const auto keyOf = [&](std::size_t corner) {
-    return Key{mesh.corners[corner], valueAt(attributes.uv, byUv, corner),
-               valueAt(attributes.normals, byNormals, corner), valueAt(attributes.colors, byColors, corner)};
-  };
-  // A corner is on a seam where some kind's value is not the one at its
-  // vertex's first corner: those values in an array a kind, so that the
-  // comparison reads no corner but its own.
-  const CornerValues* kinds[3];
+  split = SplitVertices();
+  split.meshVertices = mesh.vertexCount();
   std::size_t kindCount = 0;
   for (const auto& [table, asked] : {std::pair{&attributes.uv, byUv}, {&attributes.normals, byNormals},
                                      {&attributes.colors, byColors}}) {
-    if (splitsBy(*table, asked)) kinds[kindCount++] = table;
+    if (splitsBy(*table, asked)) split.kinds[kindCount++] = table;
   }
-  BigArray<uint32_t> firstValue[3];
-  for (std::size_t k = 0; k < kindCount; ++k) {
-    firstValue[k].resize(vertices);
-    forEachPiece(vertices, 1, [&](std::size_t begin, std::size_t end) {
-      for (std::size_t v = begin; v < end; ++v) {
-        const uint32_t first = split.firstCorner[v];
-        firstValue[k][v] = first == kNoValue ? kNoValue : kinds[k]->ofCorner[first];
-      }
-    });
-  }
+  split.identity = kindCount == 0;
+  if (split.identity) return;
+  findFirstValues(mesh, kindCount, split);
   const auto onSeam = [&](std::size_t c) {
     bool differs = false;
-    for (std::size_t k = 0; k < kindCount; ++k) differs |= kinds[k]->ofCorner[c] != firstValue[k][mesh.corners[c]];
+    for (std::size_t k = 0; k < kindCount; ++k)
+      differs |= split.kinds[k]->ofCorner[c] != split.valueOf[k][mesh.corners[c]];
     return differs;
   };
   // The corners on a seam, counted and then listed block by block, each
@@ -114,15 +92,16 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
     }
   });
   split.seamVertex.resize(split.seamCorners.size());
-  split.meshVertex.reserve(vertices + split.seamCorners.size());
-  split.firstCorner.reserve(vertices + split.seamCorners.size());
+  for (std::size_t k = 0; k < kindCount; ++k) split.valueOf[k].reserve(split.meshVertices + split.seamCorners.size());
   std::unordered_map<Key, uint32_t, KeyHash> seams;
   for (std::size_t s = 0; s < split.seamCorners.size(); ++s) {
     const uint32_t c = split.seamCorners[s];
-    const auto found = seams.emplace(keyOf(c), static_cast<uint32_t>(split.meshVertex.size()));
+    Key key{mesh.corners[c], kNoValue, kNoValue, kNoValue};
+    for (std::size_t k = 0; k < kindCount; ++k) key[1 + k] = split.kinds[k]->ofCorner[c];
+    const auto found = seams.emplace(key, static_cast<uint32_t>(split.meshVertices + split.addedFrom.size()));
     if (found.second) {
-      split.meshVertex.push_back(mesh.corners[c]);
-      split.firstCorner.push_back(c);
+      split.addedFrom.push_back(mesh.corners[c]);
+      for (std::size_t k = 0; k < kindCount; ++k) split.valueOf[k].push_back(key[1 + k]);
     }
     split.seamVertex[s] = found.first->second;
   }

@@ -3,11 +3,10 @@
 // different values becomes one written vertex per combination, so a seam
 // survives. The caller owns the record; nothing is kept between calls.
 //
-// Invariants: written vertices 0 .. V-1 are the mesh's vertices (with the
-// values of their first corner, by corner number); the further ones follow
-// in the order their first corner comes; firstCorner is kNoValue only for
-// a vertex no corner names. Only the corners on a seam, few in most files,
-// are listed: every other corner is written as its own vertex.
+// Invariants: written vertices 0 .. V-1 are the mesh's vertices, with the
+// values of their first corner, by corner number; the further ones follow
+// in the order their first corner comes. Only the corners on a seam, few in
+// most files, are listed: every other corner is written as its own vertex.
 #pragma once
 
 #include "mesh_attributes.h"
@@ -17,9 +16,11 @@
 // stay empty; the functions below read either form.
 struct SplitVertices {
   bool identity = false;
-  BigArray<uint32_t> meshVertex;   // per written vertex: its position's vertex
-  BigArray<uint32_t> firstCorner;  // per written vertex: a corner naming its values
-  BigArray<uint32_t> seamCorners;  // the corners written as a vertex beyond the mesh's, in order
+  std::size_t meshVertices = 0;    // the mesh's, written first
+  BigArray<uint32_t> addedFrom;    // per written vertex past the mesh's: its position's vertex
+  const CornerValues* kinds[3] = {nullptr, nullptr, nullptr};  // the kinds split by
+  BigArray<uint32_t> valueOf[3];   // per kind split by, per written vertex: its value (kNoValue: none)
+  BigArray<uint32_t> seamCorners;  // the corners written as an added vertex, in order
   BigArray<uint32_t> seamVertex;   // per seam corner: its written vertex
 };
 
@@ -28,14 +29,10 @@ struct SplitVertices {
 void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool byColors, SplitVertices& split);
 
 inline std::size_t writtenVertexCount(const SplitVertices& split, const IndexedMesh& mesh) {
-  return split.identity ? mesh.vertexCount() : split.meshVertex.size();
+  return mesh.vertexCount() + split.addedFrom.size();
 }
 inline uint32_t meshVertexOf(const SplitVertices& split, std::size_t v) {
-  return split.identity ? static_cast<uint32_t>(v) : split.meshVertex[v];
-}
-// kNoValue when no corner names the vertex or nothing was split by.
-inline uint32_t firstCornerOf(const SplitVertices& split, std::size_t v) {
-  return split.identity ? kNoValue : split.firstCorner[v];
+  return v < split.meshVertices ? static_cast<uint32_t>(v) : split.addedFrom[v - split.meshVertices];
 }
 
 // The written vertices of a mesh's corners, asked for in corner order, as a
@@ -52,11 +49,13 @@ struct WrittenCorners {
   }
 };
 
-// The number of the value of the kind at written vertex v, kNoValue when it
-// has none.
+// The number of the value of a kind the split was asked for at written
+// vertex v, kNoValue when it has none.
 inline uint32_t valueOfWritten(const CornerValues& table, const SplitVertices& split, std::size_t v) {
   if (!table.present()) return kNoValue;
   if (table.byVertex) return meshVertexOf(split, v);
-  const uint32_t corner = firstCornerOf(split, v);
-  return corner == kNoValue ? kNoValue : table.ofCorner[corner];
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (split.kinds[k] == &table) return split.valueOf[k][v];
+  }
+  return kNoValue;
 }
