@@ -154,13 +154,14 @@ void gatherKind(CornerValues& kind) {
 
 // A kind tied to the vertices, or that can be, takes one value a new point,
 // on every core. Making any other kind's values walks the triangles in
-// order on one thread, so those kinds are made side by side: the normals,
-// the dearest to make, on the calling thread, whose arrays may reuse memory
-// the geometry freed, the others on a thread whose arrays are all fresh
-// memory. Then each kind's corners are filled on every core, one kind at a
-// time, its old corners freed before the next is filled, so that only one
-// kind's two generations of corners are held at once. A kind that is tied
-// only now keeps its numbers per corner until nothing else can fail.
+// order on one thread, so the walks run beside the rest: the texture
+// coordinates and colours on a second thread, while the calling thread
+// splits the tied kinds and then walks the normals, the dearest to make,
+// where its arrays may reuse memory the geometry freed. Then each walked
+// kind's corners are filled on every core, one kind at a time, its old
+// corners freed before the next is filled, so that only one kind's two
+// generations of corners are held at once. A kind that is tied only now
+// keeps its numbers per corner until nothing else can fail.
 void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::size_t verticesBefore) {
   static const float kZeros[4] = {0, 0, 0, 0}, kWhite[4] = {1, 1, 1, 1};
   CornerValues* kinds[3] = {&attributes.normals, &attributes.uv, &attributes.colors};
@@ -177,27 +178,38 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
   };
   std::size_t filled = 0;
   try {
-    TiedKind tiedKinds[3];
-    std::size_t tiedCount = 0;
+    BigArray<uint32_t> valueAt[3];
     for (std::size_t k = 0; k < 3; ++k) {
-      CornerValues& kind = *kinds[k];
-      tied[k] = kind.present() && tiedValues(kind, split, verticesBefore, k == 2 ? kWhite : kZeros, atVertices[k]);
-      if (tied[k]) tiedKinds[tiedCount++] = TiedKind{&atVertices[k], kind.width, k == 0};
+      const CornerValues& kind = *kinds[k];
+      tied[k] = kind.byVertex || (kind.present() && valuesOfVertices(kind, split, verticesBefore, valueAt[k]));
+      if (!tied[k]) BigArray<uint32_t>().swap(valueAt[k]);
     }
-    if (tiedCount > 0) splitVertexValues(tiedKinds, tiedCount, split, verticesBefore);
-    // A kind tied already keeps its old values as the new array's first.
-    for (std::size_t k = 0; k < 3; ++k) {
-      if (!kinds[k]->byVertex) continue;
-      kinds[k]->values.swap(atVertices[k]);
-      BigArray<float>().swap(atVertices[k]);
-    }
+    const auto splitTied = [&] {
+      TiedKind tiedKinds[3];
+      std::size_t tiedCount = 0;
+      for (std::size_t k = 0; k < 3; ++k) {
+        if (!tied[k]) continue;
+        tiedValues(*kinds[k], valueAt[k], k == 2 ? kWhite : kZeros, split.vertexCount(), atVertices[k]);
+        tiedKinds[tiedCount++] = TiedKind{&atVertices[k], kinds[k]->width, k == 0};
+      }
+      if (tiedCount > 0) splitVertexValues(tiedKinds, tiedCount, split, verticesBefore);
+      // A kind tied already keeps its old values as the new array's first.
+      for (std::size_t k = 0; k < 3; ++k) {
+        if (!kinds[k]->byVertex) continue;
+        kinds[k]->values.swap(atVertices[k]);
+        BigArray<float>().swap(atVertices[k]);
+      }
+    };
     runBeside(
-        walked(0) && (walked(1) || walked(2)) ? split.triangleCount() : 0,
+        (walked(1) || walked(2)) && (walked(0) || tied[0] || tied[1] || tied[2]) ? split.triangleCount() : 0,
         [&] {
           make(1);
           make(2);
         },
-        [&] { make(0); });
+        [&] {
+          splitTied();
+          make(0);
+        });
     for (; filled < 3; ++filled) {
       if (!walked(filled)) continue;
       fillCorners(*kinds[filled], *midpoints[filled], split);

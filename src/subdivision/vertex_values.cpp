@@ -41,31 +41,36 @@ BigArray<uint32_t> numberingAtBlocks(const IndexedMesh& split, std::size_t trian
 
 }  // namespace
 
-bool tiedValues(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
-                const float* unnamed, BigArray<float>& tied) {
+bool valuesOfVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
+                      BigArray<uint32_t>& valueAt) {
+  const std::size_t width = kind.width;
+  valueAt.assign(verticesBefore, kNoValue);
+  for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {
+    const uint32_t value = kind.ofCorner[c];
+    if (value == kNoValue) return false;
+    uint32_t& named = valueAt[oldCorner(split, c / 3, c % 3)];
+    if (named == kNoValue) named = value;
+    if (named != value && !sameBits(&kind.values[named * width], &kind.values[value * width], width)) return false;
+  }
+  return true;
+}
+
+void tiedValues(const CornerValues& kind, const BigArray<uint32_t>& valueAt, const float* unnamed,
+                std::size_t verticesAfter, BigArray<float>& tied) {
   const std::size_t width = kind.width;
   tied.clear();
-  tied.reserve(split.vertexCount() * width);
+  tied.reserve(verticesAfter * width);
   if (kind.byVertex) {
     tied.assign(kind.values.begin(), kind.values.end());
   } else {
-    BigArray<uint32_t> valueAt(verticesBefore, kNoValue);
-    for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {
-      const uint32_t value = kind.ofCorner[c];
-      if (value == kNoValue) return false;
-      uint32_t& named = valueAt[oldCorner(split, c / 3, c % 3)];
-      if (named == kNoValue) named = value;
-      if (named != value && !sameBits(&kind.values[named * width], &kind.values[value * width], width)) return false;
-    }
-    tied.resize(verticesBefore * width);
-    for (std::size_t v = 0; v < verticesBefore; ++v) {
+    tied.resize(valueAt.size() * width);
+    for (std::size_t v = 0; v < valueAt.size(); ++v) {
       const float* value = valueAt[v] == kNoValue ? unnamed : &kind.values[valueAt[v] * width];
       std::copy(value, value + width, &tied[v * width]);
     }
   }
-  populateOnEveryCore(tied.data() + tied.size(), split.vertexCount() * width - tied.size());
-  tied.resize(split.vertexCount() * width);
-  return true;
+  populateOnEveryCore(tied.data() + tied.size(), verticesAfter * width - tied.size());
+  tied.resize(verticesAfter * width);
 }
 
 void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,

@@ -12,14 +12,21 @@
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
 
-// The kind's values tied to the vertices of the mesh before the split (whose
-// corner k of old triangle t is corner 12t + 4k of the split), in an array
-// with room for every vertex of the split, or false where it cannot be tied:
-// a vertex whose corners name values of different bits, or a corner naming
-// none. A vertex no corner names takes `unnamed`, the value a writer gives
-// such a vertex. Throws std::bad_alloc; the kind is never changed.
-bool tiedValues(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
-                const float* unnamed, BigArray<float>& tied);
+// Whether the kind, not tied yet, can be tied to the vertices of the mesh
+// before the split (whose corner k of old triangle t is corner 12t + 4k of
+// the split): not where a vertex's corners name values of different bits,
+// or a corner names none. If so, valueAt holds the value each vertex's
+// corners name, kNoValue for a vertex no corner names. Throws
+// std::bad_alloc.
+bool valuesOfVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
+                      BigArray<uint32_t>& valueAt);
+
+// The values of a kind tied to the vertices, or that valuesOfVertices found
+// can be (valueAt), in an array with room for verticesAfter: a vertex no
+// corner names takes `unnamed`, the value a writer gives such a vertex.
+// Throws std::bad_alloc; the kind is never changed.
+void tiedValues(const CornerValues& kind, const BigArray<uint32_t>& valueAt, const float* unnamed,
+                std::size_t verticesAfter, BigArray<float>& tied);
 
 // A kind tied to the vertices of the split, or about to be: values holds a
 // value for each old vertex in room for all, width floats each, made unit
