@@ -38,7 +38,7 @@ std::size_t sidesBetweenValues(const CornerValues& kind) {
 // Whether each value is named at the corners of one vertex only: then a
 // pair of values lies on one pair of vertices, whose point stands for it.
 // If so, seam[v] is 1 for each old vertex v whose corners name more than one
-// value, else 0.
+// value or none, else 0.
 bool markSeams(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
                BigArray<uint8_t>& seam) {
   BigArray<uint32_t> vertexOf(kind.values.size() / kind.width, kNoValue);
@@ -46,8 +46,11 @@ bool markSeams(const CornerValues& kind, const IndexedMesh& split, std::size_t v
   seam.assign(verticesBefore, 0);
   for (std::size_t c = 0; c < kind.ofCorner.size(); ++c) {
     const uint32_t value = kind.ofCorner[c];
-    if (value == kNoValue) continue;
     const uint32_t vertex = oldCorner(split, c / 3, c % 3);
+    if (value == kNoValue) {
+      seam[vertex] = 1;
+      continue;
+    }
     if (vertexOf[value] == kNoValue) vertexOf[value] = vertex;
     if (vertexOf[value] != vertex) return false;
     if (valueOf[vertex] == kNoValue) valueOf[vertex] = value;
@@ -56,13 +59,29 @@ bool markSeams(const CornerValues& kind, const IndexedMesh& split, std::size_t v
   return true;
 }
 
-// The new values of one kind, made in the order they are to be numbered and
-// then found on any number of threads. A side runs from vertex u to vertex
-// w, its corners naming values a and b, and point is its new point.
+// Side k of old triangle t: from vertex u to vertex w, its corners naming
+// values a and b, and point its new point.
+struct Side {
+  uint32_t a, b, u, w, point;
+};
+Side sideOf(const CornerValues& kind, const IndexedMesh& split, std::size_t t, std::size_t k) {
+  const std::size_t next = (k + 1) % 3;
+  return Side{kind.ofCorner[3 * t + k], kind.ofCorner[3 * t + next], oldCorner(split, t, k), oldCorner(split, t, next),
+              pointsOf(split, t)[k]};
+}
+
+// The new values of one kind, made and then found on any number of threads.
+// Where a point owns its value (below), the value is made by the point's
+// first side; those values are numbered first, in the order of the
+// triangles and of their sides P0, P2, P1 (the order carryAttributes meets
+// them with the split's origins), then the table's, in the same order.
 class SplitMidpoints {
  public:
   SplitMidpoints(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore)
-      : verticesBefore_(verticesBefore),
+      : kind_(kind),
+        unitLength_(unitLength),
+        split_(split),
+        verticesBefore_(verticesBefore),
         byPoint_(markSeams(kind, split, verticesBefore, seam_)),
         table_(kind, unitLength, byPoint_ ? 0 : sidesBetweenValues(kind) / 2),
         atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, kNoValue) {
@@ -71,52 +90,109 @@ class SplitMidpoints {
     kind.values.reserve(kind.values.size() + kind.width * atPoint_.size());
   }
 
-  // The value between a and b, made the first time the pair is met; a side
-  // from a vertex to itself has no point of its own.
-  void make(uint32_t a, uint32_t b, uint32_t u, uint32_t w, uint32_t point) {
-    if (!ownsPoint(u, w, point)) {
-      table_.between(a, b);
+  // Makes every new value. Throws std::bad_alloc, with values perhaps
+  // appended.
+  void makeAll() {
+    if (byPoint_) {
+      makeByPoints();
       return;
     }
-    if (a == kNoValue || b == kNoValue) return;
-    uint32_t& value = atPoint_[point - verticesBefore_];
-    if (value == kNoValue) value = table_.make(std::min(a, b), std::max(a, b));
+    for (std::size_t t = 0; t < split_.triangleCount() / 4; ++t) {
+      for (std::size_t k : {0, 2, 1}) {
+        const Side side = sideOf(kind_, split_, t, k);
+        table_.between(side.a, side.b);
+      }
+    }
   }
 
-  // The value make made; on any number of threads once all are made.
-  uint32_t found(uint32_t a, uint32_t b, uint32_t u, uint32_t w, uint32_t point) const {
-    if (!ownsPoint(u, w, point)) return table_.found(a, b);
-    return a == kNoValue || b == kNoValue ? kNoValue : atPoint_[point - verticesBefore_];
+  // The value made for a side; on any number of threads once all are made.
+  uint32_t found(const Side& side) const {
+    if (!ownsPoint(side)) return table_.found(side.a, side.b);
+    return atPoint_[side.point - verticesBefore_];
   }
 
  private:
-  // Whether every pair met at the point is the same, with two different
-  // values (each value belongs to one vertex, and u is not w).
-  bool ownsPoint(uint32_t u, uint32_t w, uint32_t point) const {
-    return byPoint_ && point >= verticesBefore_ && seam_[u] == 0 && seam_[w] == 0;
+  // Whether every side on the point joins the same two values, different
+  // ones (each value belongs to one vertex, neither end is on a seam, and u
+  // is not w).
+  bool ownsPoint(const Side& side) const {
+    return byPoint_ && side.point >= verticesBefore_ && seam_[side.u] == 0 && seam_[side.w] == 0;
   }
 
+  // Whether a value is made between the side's values, into out; else the
+  // side takes the lower-numbered of the two.
+  bool middleOf(const Side& side, float* out) const {
+    const float* values = kind_.values.data();
+    const std::size_t width = kind_.width;
+    return middleValue(values + std::min(side.a, side.b) * width, values + std::max(side.a, side.b) * width, width,
+                       unitLength_, out);
+  }
+
+  // Each block of triangles counts the values its points make and the sides
+  // it leaves to the table, then makes those values at its own offset and
+  // lists those sides at its own; the table takes the sides in order.
+  void makeByPoints() {
+    const BigArray<uint32_t> nextAt = pointNumberingAtBlocks(split_, verticesBefore_);
+    const std::size_t blocks = nextAt.size() - 1;
+    const std::size_t triangles = split_.triangleCount() / 4;
+    // visit(side, first) for each side in numbering order, first when the
+    // side is the first on its point.
+    const auto walk = [&](std::size_t begin, std::size_t end, auto&& visit) {
+      uint32_t next = nextAt[begin / kSplitBlock];
+      for (std::size_t t = begin; t < end; ++t) {
+        const uint32_t* point = pointsOf(split_, t);
+        bool first[3];
+        for (std::size_t k = 0; k < 3; ++k) {
+          first[k] = point[k] == next;
+          next += first[k] ? 1 : 0;
+        }
+        for (std::size_t k : {0, 2, 1}) visit(t, sideOf(kind_, split_, t, k), first[k]);
+      }
+    };
+    const auto toTable = [](const Side& side) { return side.a != kNoValue && side.b != kNoValue && side.a != side.b; };
+    BigArray<uint32_t> madeAt(blocks + 1, 0), listedAt(blocks + 1, 0);
+    forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
+      walk(begin, end, [&](std::size_t t, const Side& side, bool first) {
+        float middle[4];
+        if (!ownsPoint(side)) {
+          listedAt[t / kSplitBlock + 1] += toTable(side) ? 1 : 0;
+        } else if (first && middleOf(side, middle)) {
+          ++madeAt[t / kSplitBlock + 1];
+        }
+      });
+    });
+    for (std::size_t b = 1; b <= blocks; ++b) {
+      madeAt[b] += madeAt[b - 1];
+      listedAt[b] += listedAt[b - 1];
+    }
+    const std::size_t valuesBefore = kind_.values.size() / kind_.width;
+    kind_.values.resize((valuesBefore + madeAt[blocks]) * kind_.width);
+    BigArray<uint32_t> listed(2 * std::size_t(listedAt[blocks]));
+    forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
+      std::size_t made = valuesBefore + madeAt[begin / kSplitBlock], list = listedAt[begin / kSplitBlock];
+      walk(begin, end, [&](std::size_t, const Side& side, bool first) {
+        if (!ownsPoint(side)) {
+          if (!toTable(side)) return;
+          listed[2 * list] = side.a;
+          listed[2 * list++ + 1] = side.b;
+        } else if (first) {
+          const bool makes = middleOf(side, kind_.values.data() + made * kind_.width);
+          atPoint_[side.point - verticesBefore_] = makes ? static_cast<uint32_t>(made++) : std::min(side.a, side.b);
+        }
+      });
+    });
+    for (std::size_t i = 0; i < listed.size(); i += 2) table_.between(listed[i], listed[i + 1]);
+  }
+
+  CornerValues& kind_;
+  bool unitLength_;
+  const IndexedMesh& split_;
   std::size_t verticesBefore_;
   BigArray<uint8_t> seam_;
   bool byPoint_;
   Midpoints table_;
   BigArray<uint32_t> atPoint_;
 };
-
-// Makes the kind's new values in one run over the triangles, in the order
-// carryAttributes meets them with the split's origins (P0 and P2 in
-// triangle 4t, then P1), so that both number them alike.
-void makeValues(SplitMidpoints& midpoints, const CornerValues& kind, const IndexedMesh& split) {
-  const std::size_t triangles = kind.ofCorner.size() / 3;
-  for (std::size_t t = 0; t < triangles; ++t) {
-    const uint32_t* v = &kind.ofCorner[3 * t];
-    const uint32_t* point = pointsOf(split, t);
-    const uint32_t u[3] = {oldCorner(split, t, 0), oldCorner(split, t, 1), oldCorner(split, t, 2)};
-    midpoints.make(v[0], v[1], u[0], u[1], point[0]);
-    midpoints.make(v[2], v[0], u[2], u[0], point[2]);
-    midpoints.make(v[1], v[2], u[1], u[2], point[1]);
-  }
-}
 
 // Gives the kind its new corners from the values made, on every core.
 void fillCorners(CornerValues& kind, const SplitMidpoints& midpoints, const IndexedMesh& split) {
@@ -128,11 +204,9 @@ void fillCorners(CornerValues& kind, const SplitMidpoints& midpoints, const Inde
   forEachPiece(triangles, 1, [&](std::size_t begin, std::size_t end) {
     for (std::size_t t = begin; t < end; ++t) {
       const uint32_t* v = &kind.ofCorner[3 * t];
-      const uint32_t* point = pointsOf(split, t);
-      const uint32_t u[3] = {oldCorner(split, t, 0), oldCorner(split, t, 1), oldCorner(split, t, 2)};
-      const uint32_t p0 = midpoints.found(v[0], v[1], u[0], u[1], point[0]);
-      const uint32_t p1 = midpoints.found(v[1], v[2], u[1], u[2], point[1]);
-      const uint32_t p2 = midpoints.found(v[2], v[0], u[2], u[0], point[2]);
+      const uint32_t p0 = midpoints.found(sideOf(kind, split, t, 0));
+      const uint32_t p1 = midpoints.found(sideOf(kind, split, t, 1));
+      const uint32_t p2 = midpoints.found(sideOf(kind, split, t, 2));
       const uint32_t quad[12] = {v[0], p0, p2, p0, v[1], p1, p2, p1, v[2], p0, p1, p2};
       std::copy(quad, quad + 12, &next[12 * t]);
     }
@@ -174,7 +248,7 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
   const auto make = [&](std::size_t k) {
     if (!walked(k)) return;
     midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
-    makeValues(*midpoints[k], *kinds[k], split);
+    midpoints[k]->makeAll();
   };
   std::size_t filled = 0;
   try {

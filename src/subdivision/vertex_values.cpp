@@ -14,20 +14,19 @@
 
 namespace {
 
-constexpr std::size_t kBlock = 4096;  // old triangles
-
 uint32_t oldCorner(const IndexedMesh& split, std::size_t t, std::size_t k) { return split.corners[12 * t + 4 * k]; }
 const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &split.corners[12 * t + 9]; }
 
-// nextAt[b]: the number of the first point that blocks 0 .. b-1 have not
-// met, for b from 0 to the number of blocks.
-BigArray<uint32_t> numberingAtBlocks(const IndexedMesh& split, std::size_t triangles, std::size_t verticesBefore) {
-  const std::size_t blocks = (triangles + kBlock - 1) / kBlock;
+}  // namespace
+
+BigArray<uint32_t> pointNumberingAtBlocks(const IndexedMesh& split, std::size_t verticesBefore) {
+  const std::size_t triangles = split.triangleCount() / 4;
+  const std::size_t blocks = (triangles + kSplitBlock - 1) / kSplitBlock;
   BigArray<uint32_t> nextAt(blocks + 1, 0);
-  forEachPiece(triangles, kBlock, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t b = begin / kBlock; b * kBlock < end; ++b) {
+  forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t b = begin / kSplitBlock; b * kSplitBlock < end; ++b) {
       uint32_t highest = 0;
-      for (std::size_t t = b * kBlock; t < std::min(end, (b + 1) * kBlock); ++t) {
+      for (std::size_t t = b * kSplitBlock; t < std::min(end, (b + 1) * kSplitBlock); ++t) {
         const uint32_t* p = pointsOf(split, t);
         highest = std::max({highest, p[0], p[1], p[2]});
       }
@@ -38,8 +37,6 @@ BigArray<uint32_t> numberingAtBlocks(const IndexedMesh& split, std::size_t trian
   for (std::size_t b = 1; b <= blocks; ++b) nextAt[b] = std::max(nextAt[b - 1], nextAt[b]);
   return nextAt;
 }
-
-}  // namespace
 
 bool valuesOfVertices(const CornerValues& kind, const IndexedMesh& split, std::size_t verticesBefore,
                       BigArray<uint32_t>& valueAt) {
@@ -76,9 +73,9 @@ void tiedValues(const CornerValues& kind, const BigArray<uint32_t>& valueAt, con
 void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
                        std::size_t verticesBefore) {
   const std::size_t triangles = split.triangleCount() / 4;
-  const BigArray<uint32_t> nextAt = numberingAtBlocks(split, triangles, verticesBefore);
-  forEachPiece(triangles, kBlock, [&](std::size_t begin, std::size_t end) {
-    uint32_t next = nextAt[begin / kBlock];
+  const BigArray<uint32_t> nextAt = pointNumberingAtBlocks(split, verticesBefore);
+  forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
+    uint32_t next = nextAt[begin / kSplitBlock];
     for (std::size_t t = begin; t < end; ++t) {
       const uint32_t* point = pointsOf(split, t);
       for (std::size_t side = 0; side < 3; ++side) {

@@ -12,6 +12,14 @@
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
 
+// The scans of the split's old triangles are cut into blocks of this many;
+// nextAt[b], for b from 0 to the number of blocks, is the number of the
+// first new point that the blocks before b do not name. A side whose point
+// is nextAt[b] at the start of block b, and which each later first-named
+// point raises, is the first side on that point. Throws std::bad_alloc.
+constexpr std::size_t kSplitBlock = 4096;
+BigArray<uint32_t> pointNumberingAtBlocks(const IndexedMesh& split, std::size_t verticesBefore);
+
 // Whether the kind, not tied yet, can be tied to the vertices of the mesh
 // before the split (whose corner k of old triangle t is corner 12t + 4k of
 // the split): not where a vertex's corners name values of different bits,
