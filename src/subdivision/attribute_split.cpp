@@ -2,10 +2,10 @@
 // old values, as carryAttributes does; but where every value of a kind
 // belongs to one vertex, as in most files, a pair of values names one side's
 // new point, and the point's number finds the pair's value in a flat array
-// rather than in a hash table that every lookup would miss in the cache.
-// Only a side with an end on a seam (a vertex whose corners name two or more
-// values) can carry two pairs to one point, and only such sides go to the
-// table.
+// rather than in a hash table that every lookup would miss in the cache, so
+// those values are made on every core. Only a side with an end on a seam (a
+// vertex whose corners name two or more values, or a corner none) can carry
+// two pairs to one point, and only such sides go to the table, in order.
 #include <algorithm>
 #include <new>
 #include <optional>

@@ -10,10 +10,11 @@
 // values too, so that vertices a weld joins keep the colours their triangles
 // were given.
 //
-// Where every corner names its own vertex's value, as a scan's per-vertex
+// Where each vertex's corners all name one value, as a scan's per-vertex
 // normals or colours do, a pass ties the kind to the vertices: it drops the
 // per-corner numbers, which would only repeat the corners, and gives each
-// new point a value of its own.
+// new point a value of its own. A file's texture coordinates, parted at
+// their seams, stay numbered per corner.
 //
 // Invariants a caller can rely on:
 //  - a kind of value is present when its width is not 0; then, unless it is
@@ -27,8 +28,9 @@
 //    or holds one number per triangle, each below groups.size();
 //  - a pass gives a new corner the midpoint of two old corners' values
 //    (normals renormalised) or an old corner's value; two new corners made
-//    from the same pair of old values share one new value, so a side whose
-//    faces agree about its ends stays without a seam and a seam stays one.
+//    from the same pair of old values share one new value (in a tied kind,
+//    the new point's), so a side whose faces agree about its ends stays
+//    without a seam and a seam stays one.
 #pragma once
 
 #include <cstddef>

@@ -8,11 +8,12 @@
 //    makes of the same mesh;
 //  - old values keep their numbers and bits; new ones follow, one per
 //    unordered pair of different old value numbers that some new corner
-//    comes from, in the order the new corners first name them; but a kind
-//    whose every corner names its own vertex's value, one value a vertex,
-//    is tied to the vertices (mesh_attributes.h) and stays so: each new
-//    point gets a value, numbered as the point, even where its two ends'
-//    values hold the same bits;
+//    comes from (carryAttributes numbers them in the order the new corners
+//    first name them; the split may number them otherwise); but a kind
+//    whose every vertex's corners name one value is tied to the vertices
+//    (mesh_attributes.h) and stays so: each new point gets a value,
+//    numbered as the point, even where its two ends' values hold the same
+//    bits;
 //  - a new value is the midpoint of its pair's values, worked out in double
 //    precision and rounded once to float; normals are then made unit length,
 //    and where the two normals are opposite, so that the midpoint is zero or
