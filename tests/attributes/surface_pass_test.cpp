@@ -331,6 +331,19 @@ TEST(SurfacePass, ValuesTiedToTheVerticesAreThoseCarriedByCorner) {
     expectSameAtCorners(tied, carried, false);
   }
   EXPECT_GT(tied.mesh.triangleCount(), std::size_t(4) << 15);  // its last pass in pieces
+  // A pass to a side length carries by origins: the tied kinds are first
+  // given their numbers per corner again.
+  const FloatPoint &p = tied.mesh.positions[tied.mesh.corners[0]], &q = tied.mesh.positions[tied.mesh.corners[1]];
+  const double length = std::hypot(p.x - q.x, p.y - q.y, p.z - q.z);
+  for (SurfaceMesh* s : {&tied, &carried}) {
+    BigArray<uint8_t> closures;
+    AdaptivePlan plan;
+    planAdaptivePass(s->mesh, closures, length, plan);
+    ASSERT_FALSE(plan.uniform || nothingToSplit(plan));
+    subdivideSurfaceToLength(*s, closures, plan, IndexedRule{false, 0.0625});
+  }
+  EXPECT_FALSE(tied.attributes.normals.byVertex || tied.attributes.uv.byVertex || tied.attributes.colors.byVertex);
+  expectSameAtCorners(tied, carried, false);
 }
 
 // Memory runs out at each allocation of a pass in turn: a failed pass leaves
