@@ -135,7 +135,7 @@ class SplitMidpoints {
     const BigArray<uint32_t> nextAt = pointNumberingAtBlocks(split_, verticesBefore_);
     const std::size_t blocks = nextAt.size() - 1;
     const std::size_t triangles = split_.triangleCount() / 4;
-    // visit(side, first) for each side in numbering order, first when the
+    // visit(t, side, first) for each side in numbering order, first when the
     // side is the first on its point.
     const auto walk = [&](std::size_t begin, std::size_t end, auto&& visit) {
       uint32_t next = nextAt[begin / kSplitBlock];
