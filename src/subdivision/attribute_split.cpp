@@ -77,11 +77,13 @@ Side sideOf(const CornerValues& kind, const IndexedMesh& split, std::size_t t, s
 // them with the split's origins), then the table's, in the same order.
 class SplitMidpoints {
  public:
-  SplitMidpoints(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore)
+  SplitMidpoints(CornerValues& kind, bool unitLength, const IndexedMesh& split, std::size_t verticesBefore,
+                 const BigArray<uint32_t>& nextAt)
       : kind_(kind),
         unitLength_(unitLength),
         split_(split),
         verticesBefore_(verticesBefore),
+        nextAt_(nextAt),
         byPoint_(markSeams(kind, split, verticesBefore, seam_)),
         table_(kind, unitLength, byPoint_ ? 0 : sidesBetweenValues(kind) / 2),
         atPoint_(byPoint_ ? split.vertexCount() - verticesBefore : 0, kNoValue) {
@@ -128,11 +130,18 @@ class SplitMidpoints {
                        unitLength_, out);
   }
 
+  // middleOf without its value where no unit length is wanted.
+  bool makesValue(const Side& side, float* scratch) const {
+    if (unitLength_) return middleOf(side, scratch);
+    const std::size_t width = kind_.width;
+    return !sameBits(kind_.values.data() + side.a * width, kind_.values.data() + side.b * width, width);
+  }
+
   // Each block of triangles counts the values its points make and the sides
   // it leaves to the table, then makes those values at its own offset and
   // lists those sides at its own; the table takes the sides in order.
   void makeByPoints() {
-    const BigArray<uint32_t> nextAt = pointNumberingAtBlocks(split_, verticesBefore_);
+    const BigArray<uint32_t>& nextAt = nextAt_;
     const std::size_t blocks = nextAt.size() - 1;
     const std::size_t triangles = split_.triangleCount() / 4;
     // visit(t, side, first) for each side in numbering order, first when the
@@ -156,7 +165,7 @@ class SplitMidpoints {
         float middle[4];
         if (!ownsPoint(side)) {
           listedAt[t / kSplitBlock + 1] += toTable(side) ? 1 : 0;
-        } else if (first && middleOf(side, middle)) {
+        } else if (first && makesValue(side, middle)) {
           ++madeAt[t / kSplitBlock + 1];
         }
       });
@@ -188,6 +197,7 @@ class SplitMidpoints {
   bool unitLength_;
   const IndexedMesh& split_;
   std::size_t verticesBefore_;
+  const BigArray<uint32_t>& nextAt_;  // pointNumberingAtBlocks
   BigArray<uint8_t> seam_;
   bool byPoint_;
   Midpoints table_;
@@ -244,14 +254,17 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
   bool tied[3] = {false, false, false};
   BigArray<float> atVertices[3];
   std::optional<SplitMidpoints> midpoints[3];
+  BigArray<uint32_t> nextAt;
   const auto walked = [&](std::size_t k) { return kinds[k]->present() && !tied[k]; };
   const auto make = [&](std::size_t k) {
     if (!walked(k)) return;
-    midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore);
+    midpoints[k].emplace(*kinds[k], k == 0, split, verticesBefore, nextAt);
     midpoints[k]->makeAll();
   };
   std::size_t filled = 0;
   try {
+    if (attributes.uv.present() || attributes.normals.present() || attributes.colors.present())
+      nextAt = pointNumberingAtBlocks(split, verticesBefore);
     BigArray<uint32_t> valueAt[3];
     for (std::size_t k = 0; k < 3; ++k) {
       const CornerValues& kind = *kinds[k];
@@ -266,7 +279,7 @@ void splitAttributes(MeshAttributes& attributes, const IndexedMesh& split, std::
         tiedValues(*kinds[k], valueAt[k], k == 2 ? kWhite : kZeros, split.vertexCount(), atVertices[k]);
         tiedKinds[tiedCount++] = TiedKind{&atVertices[k], kinds[k]->width, k == 0};
       }
-      if (tiedCount > 0) splitVertexValues(tiedKinds, tiedCount, split, verticesBefore);
+      if (tiedCount > 0) splitVertexValues(tiedKinds, tiedCount, split, nextAt);
       // A kind tied already keeps its old values as the new array's first.
       for (std::size_t k = 0; k < 3; ++k) {
         if (!kinds[k]->byVertex) continue;

@@ -1,38 +1,7 @@
 #include "value_midpoints.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <utility>
-
-// A value is two to four floats: compared word by word, inline, rather than
-// through a call to memcmp for every new corner.
-bool sameBits(const float* a, const float* b, std::size_t width) {
-  for (std::size_t i = 0; i < width; ++i) {
-    uint32_t x, y;
-    std::memcpy(&x, &a[i], sizeof x);
-    std::memcpy(&y, &b[i], sizeof y);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-bool middleValue(const float* a, const float* b, std::size_t width, bool unitLength, float* out) {
-  // Two numbers holding one value (a file's repeated vt or vn line, or
-  // corners given apart) have that value between them, as one number has:
-  // the same value however the corners came to be numbered.
-  if (sameBits(a, b, width)) return false;
-  const auto middle = [&](std::size_t i) { return 0.5 * (static_cast<double>(a[i]) + static_cast<double>(b[i])); };
-  double scale = 1;
-  if (unitLength) {
-    double squared = 0;
-    for (std::size_t i = 0; i < width; ++i) squared += middle(i) * middle(i);
-    if (!(squared > 0) || !std::isfinite(squared)) return false;
-    scale = 1 / std::sqrt(squared);
-  }
-  for (std::size_t i = 0; i < width; ++i) out[i] = static_cast<float>(middle(i) * scale);
-  return true;
-}
 
 Midpoints::Midpoints(CornerValues& kind, bool unitLength, std::size_t expectedPairs)
     : kind_(kind), unitLength_(unitLength), made_(expectedPairs) {}

@@ -71,9 +71,8 @@ void tiedValues(const CornerValues& kind, const BigArray<uint32_t>& valueAt, con
 }
 
 void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
-                       std::size_t verticesBefore) {
+                       const BigArray<uint32_t>& nextAt) {
   const std::size_t triangles = split.triangleCount() / 4;
-  const BigArray<uint32_t> nextAt = pointNumberingAtBlocks(split, verticesBefore);
   forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
     uint32_t next = nextAt[begin / kSplitBlock];
     for (std::size_t t = begin; t < end; ++t) {

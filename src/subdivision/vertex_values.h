@@ -45,13 +45,13 @@ struct TiedKind {
   bool unitLength;
 };
 
-// Gives each new point of the split, a mesh subdivideIndexed made of one
-// with verticesBefore vertices, its value of every kind: the value between
-// its side's ends, as middleValue finds it, or the lower-numbered end's
-// where there is none between. Large meshes are filled on every core; the
-// workers have ended when it returns.
+// Gives each new point of the split, a mesh subdivideIndexed made, its
+// value of every kind: the value between its side's ends, as middleValue
+// finds it, or the lower-numbered end's where there is none between. nextAt
+// is the split's pointNumberingAtBlocks. Large meshes are filled on every
+// core; the workers have ended when it returns.
 void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
-                       std::size_t verticesBefore);
+                       const BigArray<uint32_t>& nextAt);
 
 // Gives a tied kind its number per corner again, for a pass that carries
 // values by the origins of its corners. Throws std::bad_alloc, leaving the
