@@ -61,8 +61,7 @@ void splitVertices(const SurfaceMesh& surface, bool byUv, bool byNormals, bool b
                                      {&attributes.colors, byColors}}) {
     if (splitsBy(*table, asked)) split.kinds[kindCount++] = table;
   }
-  split.identity = kindCount == 0;
-  if (split.identity) return;
+  if (kindCount == 0) return;
   findFirstValues(mesh, kindCount, split);
   const auto onSeam = [&](std::size_t c) {
     bool differs = false;

@@ -12,10 +12,9 @@
 #include "mesh_attributes.h"
 
 // With nothing to split by (no kind asked for, or only kinds tied to the
-// vertices), the written vertices are the mesh's (identity) and the arrays
-// stay empty; the functions below read either form.
+// vertices), the written vertices are the mesh's and the arrays stay empty;
+// the functions below read either form.
 struct SplitVertices {
-  bool identity = false;
   std::size_t meshVertices = 0;    // the mesh's, written first
   BigArray<uint32_t> addedFrom;    // per written vertex past the mesh's: its position's vertex
   const CornerValues* kinds[3] = {nullptr, nullptr, nullptr};  // the kinds split by

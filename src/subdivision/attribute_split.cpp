@@ -18,11 +18,6 @@
 
 namespace {
 
-// In the split mesh, corner k of old triangle t is corner k of triangle
-// 4t + k, and the point of its side k is corner k of triangle 4t + 3.
-uint32_t oldCorner(const IndexedMesh& split, std::size_t t, std::size_t k) { return split.corners[12 * t + 4 * k]; }
-const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &split.corners[12 * t + 9]; }
-
 // Sides whose two corners name two different values: no more new values
 // than these can be made.
 std::size_t sidesBetweenValues(const CornerValues& kind) {
@@ -144,19 +139,11 @@ class SplitMidpoints {
     const BigArray<uint32_t>& nextAt = nextAt_;
     const std::size_t blocks = nextAt.size() - 1;
     const std::size_t triangles = split_.triangleCount() / 4;
-    // visit(t, side, first) for each side in numbering order, first when the
-    // side is the first on its point.
+    // visit(t, side, first) for each side in numbering order.
+    constexpr std::size_t kNumberingOrder[3] = {0, 2, 1};
     const auto walk = [&](std::size_t begin, std::size_t end, auto&& visit) {
-      uint32_t next = nextAt[begin / kSplitBlock];
-      for (std::size_t t = begin; t < end; ++t) {
-        const uint32_t* point = pointsOf(split_, t);
-        bool first[3];
-        for (std::size_t k = 0; k < 3; ++k) {
-          first[k] = point[k] == next;
-          next += first[k] ? 1 : 0;
-        }
-        for (std::size_t k : {0, 2, 1}) visit(t, sideOf(kind_, split_, t, k), first[k]);
-      }
+      visitSides(split_, nextAt, begin, end, kNumberingOrder,
+                 [&](std::size_t t, std::size_t k, bool first) { visit(t, sideOf(kind_, split_, t, k), first); });
     };
     const auto toTable = [](const Side& side) { return side.a != kNoValue && side.b != kNoValue && side.a != side.b; };
     BigArray<uint32_t> madeAt(blocks + 1, 0), listedAt(blocks + 1, 0);

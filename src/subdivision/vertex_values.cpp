@@ -12,13 +12,6 @@
 #include "parallel_ranges.h"
 #include "value_midpoints.h"
 
-namespace {
-
-uint32_t oldCorner(const IndexedMesh& split, std::size_t t, std::size_t k) { return split.corners[12 * t + 4 * k]; }
-const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &split.corners[12 * t + 9]; }
-
-}  // namespace
-
 BigArray<uint32_t> pointNumberingAtBlocks(const IndexedMesh& split, std::size_t verticesBefore) {
   const std::size_t triangles = split.triangleCount() / 4;
   const std::size_t blocks = (triangles + kSplitBlock - 1) / kSplitBlock;
@@ -73,24 +66,20 @@ void tiedValues(const CornerValues& kind, const BigArray<uint32_t>& valueAt, con
 void splitVertexValues(const TiedKind* kinds, std::size_t count, const IndexedMesh& split,
                        const BigArray<uint32_t>& nextAt) {
   const std::size_t triangles = split.triangleCount() / 4;
+  constexpr std::size_t kInOrder[3] = {0, 1, 2};
   forEachPiece(triangles, kSplitBlock, [&](std::size_t begin, std::size_t end) {
-    uint32_t next = nextAt[begin / kSplitBlock];
-    for (std::size_t t = begin; t < end; ++t) {
-      const uint32_t* point = pointsOf(split, t);
-      for (std::size_t side = 0; side < 3; ++side) {
-        if (point[side] != next) continue;
-        ++next;
-        const uint32_t u = oldCorner(split, t, side), w = oldCorner(split, t, (side + 1) % 3);
-        for (std::size_t k = 0; k < count; ++k) {
-          const std::size_t width = kinds[k].width;
-          float* values = kinds[k].values->data();
-          const float* first = values + std::min(u, w) * width;
-          float* out = values + point[side] * width;
-          if (!middleValue(first, values + std::max(u, w) * width, width, kinds[k].unitLength, out))
-            std::copy(first, first + width, out);
-        }
+    visitSides(split, nextAt, begin, end, kInOrder, [&](std::size_t t, std::size_t side, bool firstOnPoint) {
+      if (!firstOnPoint) return;
+      const uint32_t u = oldCorner(split, t, side), w = oldCorner(split, t, (side + 1) % 3);
+      const std::size_t point = pointsOf(split, t)[side];
+      for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t width = kinds[k].width;
+        float* values = kinds[k].values->data();
+        const float* first = values + std::min(u, w) * width;
+        if (!middleValue(first, values + std::max(u, w) * width, width, kinds[k].unitLength, values + point * width))
+          std::copy(first, first + width, values + point * width);
       }
-    }
+    });
   });
 }
 

@@ -8,17 +8,43 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "indexed_pass.h"
 #include "mesh_attributes.h"
 
+// In the split, corner k of old triangle t is corner k of triangle 4t + k,
+// and the point of its side k is corner k of triangle 4t + 3.
+inline uint32_t oldCorner(const IndexedMesh& split, std::size_t t, std::size_t k) {
+  return split.corners[12 * t + 4 * k];
+}
+inline const uint32_t* pointsOf(const IndexedMesh& split, std::size_t t) { return &split.corners[12 * t + 9]; }
+
 // The scans of the split's old triangles are cut into blocks of this many;
 // nextAt[b], for b from 0 to the number of blocks, is the number of the
-// first new point that the blocks before b do not name. A side whose point
-// is nextAt[b] at the start of block b, and which each later first-named
-// point raises, is the first side on that point. Throws std::bad_alloc.
+// first new point that the blocks before b do not name. Throws
+// std::bad_alloc.
 constexpr std::size_t kSplitBlock = 4096;
 BigArray<uint32_t> pointNumberingAtBlocks(const IndexedMesh& split, std::size_t verticesBefore);
+
+// visit(t, k, first) for each side k of each old triangle t from begin, the
+// start of a block, to end, the sides of a triangle in `order`; first when
+// the side is the first on its point. A side whose point is the next number
+// not yet named is that point's first, and the number then moves on.
+template <typename Visit>
+void visitSides(const IndexedMesh& split, const BigArray<uint32_t>& nextAt, std::size_t begin, std::size_t end,
+                const std::size_t (&order)[3], Visit&& visit) {
+  uint32_t next = nextAt[begin / kSplitBlock];
+  for (std::size_t t = begin; t < end; ++t) {
+    const uint32_t* point = pointsOf(split, t);
+    bool first[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+      first[k] = point[k] == next;
+      next += first[k] ? 1 : 0;
+    }
+    for (std::size_t k : order) visit(t, k, first[k]);
+  }
+}
 
 // Whether the kind, not tied yet, can be tied to the vertices of the mesh
 // before the split (whose corner k of old triangle t is corner 12t + 4k of
